@@ -1,0 +1,48 @@
+# Shared helpers for the subsystem CMake files.
+
+# hoshibako_add_test(NAME <name> SOURCES <files...> LIBS <targets...>)
+# A GoogleTest executable registered with CTest as one test. Registered as
+# add_test(NAME ... COMMAND <target>) so a cross-compiling emulator is used.
+# Skipped in a fuzzing build.
+function(hoshibako_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(HOSHIBAKO_FUZZ OR NOT HOSHIBAKO_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE
+    HOSHIBAKO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    HOSHIBAKO_SHARED_TESTDATA="${PROJECT_SOURCE_DIR}/../shared/testdata")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 600)
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
+
+# hoshibako_add_fuzzer(NAME <name> SOURCES <files...> LIBS <targets...> [SECONDS <n>])
+# A libFuzzer target, built only when HOSHIBAKO_FUZZ is on (clang), and run by CTest
+# for a bounded time over a fresh corpus folder in the build tree.
+function(hoshibako_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;SECONDS;SEEDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT HOSHIBAKO_FUZZ)
+    return()
+  endif()
+  if(NOT F_SECONDS)
+    set(F_SECONDS 30)
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  set(corpus "${CMAKE_CURRENT_BINARY_DIR}/${F_NAME}_corpus")
+  file(MAKE_DIRECTORY "${corpus}")
+  set(seed_args "")
+  if(F_SEEDS)
+    set(seed_args "${F_SEEDS}")
+  endif()
+  add_test(NAME ${F_NAME}
+    COMMAND ${F_NAME} -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048
+            -print_final_stats=1 "${corpus}" ${seed_args})
+  set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and benchmark.
+# Safe to run again: apt-get skips what is already there. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  # libraries of the converters and the dialogs
+  libvorbis-dev libogg-dev libpng-dev zlib1g-dev qt6-base-dev
+  # tests: GoogleTest, fuzzing with clang's libFuzzer, headless UI, a Japanese UI font
+  googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth fonts-noto-cjk fonts-ipafont
+  # benchmarks: the reference tools our converters are measured against
+  vorbis-tools imagemagick
+  # the Windows build: MinGW-w64 cross compiler, Wine to run its tests, deb-src tooling
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 libz-mingw-w64-dev dpkg-dev
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo_cmd=()
+else
+  sudo_cmd=(sudo)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

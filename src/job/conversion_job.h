@@ -1,0 +1,45 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "job/folder_result.h"
+#include "job/job_settings.h"
+#include "job/message_target.h"
+#include "util/thread.h"
+
+class TextFile;
+
+// The name of the run log, in the process's current folder.
+inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
+
+// The state of one run: its settings, the finished result list, the worker
+// thread, the cancel flag and the folder counters. The walk reports progress
+// to `target` only through SendToDialog / PostToDialog.
+class ConversionJob {
+ public:
+  JobSettings settings;
+  std::vector<FolderResult> results;
+  WorkerThread workerThread;
+  std::atomic<bool> cancelRequested{false};
+  std::int32_t foldersStarted = 0;
+  std::int32_t foldersTotal = 0;
+  MessageTarget* target = nullptr;
+
+  // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
+  // output tree, appending one row per folder. False when the run was
+  // cancelled inside this call or below it.
+  bool ProcessFolder(TextFile& log, const std::u16string& inputFolder,
+                     const std::u16string& outputFolder, std::vector<FolderResult>& results);
+
+  // The folders the walk can reach from this one, itself included; 0 when
+  // it cannot be listed; 1 without IncludeSubfolders.
+  std::int32_t CountFolders(const std::u16string& folder) const;
+};
+
+// The worker's procedure: prepares the progress range, opens the log and
+// writes its framing, runs the walk, hands the results over and posts
+// MSG_WORKER_DONE. Returns 0.
+int WorkerMain(ConversionJob& job);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Outcome of one folder of the input tree.
+enum class FolderStatus : std::int32_t {
+  Ok = 0,
+  Cancelled = 1,
+  HasErrors = 2,
+  FolderCreationFailed = 3,
+};
+
+// The status word shown in the result table and written to the log;
+// "不明" for any value outside the enumeration.
+std::u16string StatusText(FolderStatus status);
+
+// Plain decimal: minus sign for negatives, no padding, no grouping.
+std::u16string DecimalText(std::int64_t value);
+
+// One result row: which folder, its status, four counters and the names of
+// its failed files (name only, in processing order). A value type.
+struct FolderResult {
+  std::u16string folder;
+  FolderStatus status = FolderStatus::Ok;
+  std::int32_t bmsCount = 0;
+  std::int32_t soundCount = 0;
+  std::int32_t imageCount = 0;
+  std::int32_t copiedCount = 0;
+  std::vector<std::u16string> errorFiles;
+
+  void AddErrorFile(const std::u16string& name) { errorFiles.push_back(name); }
+  std::int32_t ErrorCount() const { return static_cast<std::int32_t>(errorFiles.size()); }
+  std::u16string ErrorFile(std::int32_t index) const { return errorFiles.at(static_cast<std::size_t>(index)); }
+};
+
+// The folder's log line without its line end: folder, status word, the four
+// counters and the error count, then each failed name, all joined by ",".
+std::u16string FolderLogLine(const FolderResult& row);
+
+// The header line of the log, matching FolderLogLine's fields.
+inline constexpr char16_t kLogHeaderLine[] = u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧";

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+// Path helpers. Paths are UTF-16 text; folders are separated by the platform
+// separator (kPathSeparator). Script values may also use the backslash, which
+// ends an extension candidate everywhere.
+
+#ifdef _WIN32
+inline constexpr char16_t kPathSeparator = u'\\';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+#endif
+
+// The code page 932 byte form of a path, under which files are opened and
+// folders are created.
+using NarrowPath = std::string;
+
+// Folder and name joined by exactly one separator; "." and ".." components of
+// the result are resolved; an empty folder yields the name alone.
+std::u16string CombinePath(const std::u16string& folder, const std::u16string& name);
+
+// The path with one trailing separator, unless it already has one or is empty.
+std::u16string AddBackslash(const std::u16string& path);
+
+// The path's extension from its last surviving dot, letter case preserved. A
+// separator (the platform's or a backslash) or a space after a dot discards it.
+std::u16string FindExtension(const std::u16string& path);
+
+// True when the lower-cased extension equals `extension` exactly
+// (callers pass it lower-case, dot included).
+bool HasExtension(const std::u16string& path, const std::u16string& extension);
+
+// The path with its extension replaced by `extension` (a dot is put in front
+// when missing; an empty extension just removes it).
+std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension);
+
+// The code page 932 form of the path, or empty when a character has none.
+NarrowPath ToNarrowPath(const std::u16string& path);
+
+// Creates every missing folder of the path. True when all exist afterwards.
+bool CreateDirectoryPath(const std::u16string& folder);
+
+// True when the path names an existing folder (a trailing separator is fine).
+bool DirectoryExists(const std::u16string& path);
+
+// The process's current folder, or empty when it cannot be read.
+std::u16string CurrentDirectory();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// UTF-8 <-> UTF-16 conversion for the file system's names and the terminal.
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// Decodes UTF-8; an ill-formed sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view bytes);
+
+// Encodes UTF-16; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Shorthand for tests and messages written as UTF-8 literals.
+inline std::u16string U16(std::string_view utf8) { return Utf8ToUtf16(utf8); }
