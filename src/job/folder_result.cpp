@@ -1,0 +1,48 @@
+#include "job/folder_result.h"
+
+std::u16string StatusText(FolderStatus status) {
+  switch (status) {
+    case FolderStatus::Ok:
+      return u"OK";
+    case FolderStatus::Cancelled:
+      return u"キャンセル";
+    case FolderStatus::HasErrors:
+      return u"エラーあり";
+    case FolderStatus::FolderCreationFailed:
+      return u"フォルダ作成失敗";
+  }
+  return u"不明";
+}
+
+std::u16string DecimalText(std::int64_t value) {
+  // Built from the unsigned magnitude so that the smallest value, whose
+  // negation does not fit, is written correctly too.
+  std::uint64_t magnitude = value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+  char16_t digits[24];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::u16string text;
+  if (value < 0) text.push_back(u'-');
+  while (count > 0) text.push_back(digits[--count]);
+  return text;
+}
+
+std::u16string FolderLogLine(const FolderResult& row) {
+  // Fields are joined as they are, without quoting: a comma inside a path or
+  // a name simply adds a field, as readers of this log expect.
+  std::u16string line = row.folder;
+  for (const std::u16string& field :
+       {StatusText(row.status), DecimalText(row.bmsCount), DecimalText(row.soundCount), DecimalText(row.imageCount),
+        DecimalText(row.copiedCount), DecimalText(row.ErrorCount())}) {
+    line += u',';
+    line += field;
+  }
+  for (const std::u16string& name : row.errorFiles) {
+    line += u',';
+    line += name;
+  }
+  return line;
+}

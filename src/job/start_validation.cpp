@@ -1,0 +1,55 @@
+#include "job/start_validation.h"
+
+#include "util/file_system.h"
+#include "util/path.h"
+
+namespace {
+
+// True when `output` is `input` or lies below it, judged by the folders the
+// two texts really name. A text that cannot be resolved leaves the decision
+// to the textual test.
+bool ResolvesInside(const std::u16string& input, const std::u16string& output) {
+  const std::u16string realInput = ResolvedPath(input);
+  const std::u16string realOutput = ResolvedPath(output);
+  if (realInput.empty() || realOutput.empty()) return false;
+  return PathIsPrefix(realInput, realOutput);
+}
+
+}  // namespace
+
+StartValidation ValidateStart(const std::u16string& input, const std::u16string& output) {
+  if (input.empty()) return StartValidation::InputMissing;
+  if (!DirectoryExists(input)) return StartValidation::InputNotFound;
+  if (output.empty()) return StartValidation::OutputMissing;
+  if (!DirectoryExists(output)) return StartValidation::OutputNotFound;
+  if (PathIsPrefix(input, output) || ResolvesInside(input, output)) {
+    return StartValidation::OutputInsideInput;
+  }
+  return StartValidation::Valid;
+}
+
+std::u16string StartValidationMessage(StartValidation outcome) {
+  switch (outcome) {
+    case StartValidation::Valid:
+      return u"";
+    case StartValidation::InputMissing:
+      return u"入力フォルダを選択してください。";
+    case StartValidation::InputNotFound:
+      return u"指定された入力フォルダは存在しません。";
+    case StartValidation::OutputMissing:
+      return u"出力フォルダを選択してください。";
+    case StartValidation::OutputNotFound:
+      return u"指定された出力フォルダは存在しません。";
+    case StartValidation::OutputInsideInput:
+      return u"入力フォルダの配下を出力フォルダにすることはできません。";
+  }
+  return u"";
+}
+
+std::u16string KeepContentsQuestion() {
+  return u"サウンド、イメージの圧縮を行うオプションを選択した状態で\r\n"
+         u"BMSファイルの内容を変更しない場合、圧縮後のサウンドとイメージの\r\n"
+         u"ファイル名は圧縮前のままとなります。\r\n"
+         u"\r\n"
+         u"処理を続行しますか？";
+}
