@@ -1,0 +1,106 @@
+#include "util/path.h"
+
+#include <vector>
+
+#include "util/case_map.h"
+#include "util/cp932.h"
+
+namespace {
+
+bool IsSeparator(char16_t c) { return c == kPathSeparator; }
+
+// Drops "." components and lets ".." remove the component before it, the way
+// the shell's path combination canonicalises its result. Separators and any
+// root prefix are kept as they are.
+std::u16string ResolveDots(const std::u16string& path) {
+  std::size_t rootLength = 0;
+#ifdef _WIN32
+  if (path.size() >= 2 && path[1] == u':') rootLength = 2;
+  if (path.size() > rootLength && IsSeparator(path[rootLength])) ++rootLength;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) rootLength = 2;
+#else
+  while (rootLength < path.size() && IsSeparator(path[rootLength])) ++rootLength;
+#endif
+  std::vector<std::u16string> parts;
+  std::size_t start = rootLength;
+  bool changed = false;
+  while (start <= path.size()) {
+    std::size_t end = path.find(kPathSeparator, start);
+    if (end == std::u16string::npos) end = path.size();
+    std::u16string part = path.substr(start, end - start);
+    if (part == u".") {
+      changed = true;
+    } else if (part == u"..") {
+      changed = true;
+      if (!parts.empty()) parts.pop_back();
+    } else {
+      parts.push_back(std::move(part));
+    }
+    start = end + 1;
+  }
+  if (!changed) return path;
+  std::u16string out = path.substr(0, rootLength);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) out += kPathSeparator;
+    out += parts[i];
+  }
+  return out;
+}
+
+// Position of the extension's dot, or npos. A dot is a candidate until a
+// separator or a space follows it. The backslash always ends a candidate,
+// because script values name files with it whatever the platform.
+std::size_t ExtensionPosition(const std::u16string& path) {
+  std::size_t dot = std::u16string::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char16_t c = path[i];
+    if (c == u'.') {
+      dot = i;
+    } else if (c == u'\\' || c == kPathSeparator || c == u' ') {
+      dot = std::u16string::npos;
+    }
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::u16string CombinePath(const std::u16string& folder, const std::u16string& name) {
+  if (folder.empty()) return ResolveDots(name);
+  if (!name.empty() && IsSeparator(name[0])) return ResolveDots(name);
+  std::u16string joined = folder;
+  if (!IsSeparator(joined.back())) joined += kPathSeparator;
+  joined += name;
+  return ResolveDots(joined);
+}
+
+std::u16string AddBackslash(const std::u16string& path) {
+  if (path.empty() || IsSeparator(path.back())) return path;
+  return path + kPathSeparator;
+}
+
+std::u16string FindExtension(const std::u16string& path) {
+  const std::size_t dot = ExtensionPosition(path);
+  return dot == std::u16string::npos ? std::u16string() : path.substr(dot);
+}
+
+bool HasExtension(const std::u16string& path, const std::u16string& extension) {
+  return ToLower(FindExtension(path)) == extension;
+}
+
+std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension) {
+  std::u16string suffix;
+  if (!extension.empty()) {
+    if (extension[0] != u'.') suffix = u".";
+    suffix += extension;
+  }
+  const std::size_t dot = ExtensionPosition(path);
+  std::u16string out = dot == std::u16string::npos ? path : path.substr(0, dot);
+  return out + suffix;
+}
+
+NarrowPath ToNarrowPath(const std::u16string& path) {
+  NarrowPath narrow;
+  if (!Utf16ToCp932(path, narrow, /*allowEscapes=*/false)) return NarrowPath();
+  return narrow;
+}

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "util/file_system.h"
+#include "util/path.h"
+#include "util/unicode.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary folder per test, removed afterwards. Names are written as raw
+// bytes so that the test controls exactly what is on disk.
+class FileSystemTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/hoshibako-fs-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void WriteRaw(const std::string& relative, const std::string& content) {
+    std::ofstream out(root_ + "/" + relative, std::ios::binary);
+    out << content;
+  }
+  std::string ReadRaw(const std::string& relative) {
+    std::ifstream in(root_ + "/" + relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::u16string Path(const std::string& utf8) { return U16(root_ + "/" + utf8); }
+
+  std::string root_;
+};
+
+TEST_F(FileSystemTest, ListingIsSortedAndFlagsFolders) {
+  WriteRaw("b.wav", "b");
+  WriteRaw("a.txt", "a");
+  ASSERT_EQ(mkdir((root_ + "/voice.wav").c_str(), 0777), 0);
+  ASSERT_EQ(symlink(root_.c_str(), (root_ + "/up").c_str()), 0);
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(U16(root_), entries));
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].name, u"a.txt");
+  EXPECT_EQ(entries[1].name, u"b.wav");
+  EXPECT_EQ(entries[2].name, u"up");
+  EXPECT_TRUE(entries[2].isLink);
+  EXPECT_TRUE(entries[2].isDirectory);
+  EXPECT_EQ(entries[3].name, u"voice.wav");
+  EXPECT_TRUE(entries[3].isDirectory);
+  EXPECT_FALSE(entries[3].isLink);
+  EXPECT_FALSE(ListDirectory(Path("missing"), entries));
+}
+
+TEST_F(FileSystemTest, ShiftJisNamesAreListedOpenedAndCopied) {
+  // "ソ表.wav" as Shift_JIS bytes, as an archive made on Windows leaves it.
+  const std::string sjisName = "\x83\x5C\x95\x5C.wav";
+  WriteRaw(sjisName, "sound");
+  ASSERT_EQ(mkdir((root_ + "/out").c_str(), 0777), 0);
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(U16(root_), entries));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].name, U16("ソ表.wav"));
+
+  const std::u16string source = CombinePath(U16(root_), entries[1].name);
+  std::FILE* file = OpenFile(ToNarrowPath(source), "rb");
+  ASSERT_NE(file, nullptr);
+  char buffer[8] = {};
+  EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, file), 5u);
+  std::fclose(file);
+  EXPECT_EQ(FileSize(source), 5);
+
+  // The copy is created under the UTF-8 name.
+  ASSERT_TRUE(CopyFileOverwrite(source, Path("out/ソ表.wav")));
+  EXPECT_EQ(ReadRaw("out/ソ表.wav"), "sound");
+  std::FILE* created = OpenFile(ToNarrowPath(Path("out/ソ表2.wav")), "wb");
+  ASSERT_NE(created, nullptr);
+  std::fclose(created);
+  EXPECT_TRUE(fs::exists(root_ + "/out/ソ表2.wav"));
+}
+
+TEST_F(FileSystemTest, ShiftJisFolderNamesResolveToo) {
+  const std::string sjisFolder = "\x8B\xC8";  // 曲
+  ASSERT_EQ(mkdir((root_ + "/" + sjisFolder).c_str(), 0777), 0);
+  WriteRaw(sjisFolder + "/a.txt", "x");
+  EXPECT_TRUE(DirectoryExists(Path("曲")));
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(Path("曲"), entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, u"a.txt");
+}
+
+TEST_F(FileSystemTest, UndecodableNamesFailVisibly) {
+  WriteRaw("\xFF\xFE.txt", "x");
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(U16(root_), entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, U16("\xEF\xBF\xBD\xEF\xBF\xBD.txt"));
+  const std::u16string source = CombinePath(U16(root_), entries[0].name);
+  EXPECT_EQ(ToNarrowPath(source), "");
+  EXPECT_FALSE(CopyFileOverwrite(source, Path("copy.txt")));
+  EXPECT_FALSE(fs::exists(root_ + "/copy.txt"));
+}
+
+TEST_F(FileSystemTest, CopyOverwritesAndKeepsTime) {
+  WriteRaw("src.txt", "new content");
+  WriteRaw("dst.txt", "old content that is longer");
+  struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (root_ + "/src.txt").c_str(), times, 0), 0);
+  ASSERT_TRUE(CopyFileOverwrite(Path("src.txt"), Path("dst.txt")));
+  EXPECT_EQ(ReadRaw("dst.txt"), "new content");
+  struct stat st;
+  ASSERT_EQ(stat((root_ + "/dst.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+  EXPECT_FALSE(CopyFileOverwrite(Path("missing.txt"), Path("x.txt")));
+  EXPECT_FALSE(CopyFileOverwrite(Path("src.txt"), Path("no/such/folder/x.txt")));
+}
+
+TEST_F(FileSystemTest, CreateDirectoryPathMakesTheWholeChain) {
+  EXPECT_TRUE(CreateDirectoryPath(Path("a/b/c")));
+  EXPECT_TRUE(DirectoryExists(Path("a/b/c")));
+  EXPECT_TRUE(CreateDirectoryPath(Path("a/b/c")));
+  EXPECT_TRUE(CreateDirectoryPath(Path("曲/サブ/")));
+  EXPECT_TRUE(fs::is_directory(root_ + "/曲/サブ"));
+  // A name outside code page 932 cannot be created, as it cannot be opened.
+  EXPECT_FALSE(CreateDirectoryPath(Path("한")));
+  EXPECT_FALSE(fs::exists(root_ + "/한"));
+  WriteRaw("file", "x");
+  EXPECT_FALSE(CreateDirectoryPath(Path("file/sub")));
+}
+
+TEST_F(FileSystemTest, DirectoryExistsAndCurrentDirectory) {
+  WriteRaw("file.txt", "x");
+  EXPECT_FALSE(DirectoryExists(Path("file.txt")));
+  EXPECT_TRUE(DirectoryExists(U16(root_ + "/")));
+  EXPECT_FALSE(DirectoryExists(u""));
+  EXPECT_FALSE(DirectoryExists(Path("missing")));
+  const std::u16string cwd = CurrentDirectory();
+  EXPECT_FALSE(cwd.empty());
+  EXPECT_TRUE(DirectoryExists(cwd));
+}
+
+TEST_F(FileSystemTest, OpenFileRefusesEmptyAndUnrepresentablePaths) {
+  EXPECT_EQ(OpenFile("", "rb"), nullptr);
+  EXPECT_EQ(OpenFile(ToNarrowPath(Path("한.txt")), "wb"), nullptr);
+  EXPECT_FALSE(fs::exists(root_ + "/한.txt"));
+  std::FILE* file = OpenFile(ToNarrowPath(Path("x.txt")), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  EXPECT_TRUE(RemoveFile(ToNarrowPath(Path("x.txt"))));
+  EXPECT_FALSE(fs::exists(root_ + "/x.txt"));
+}
+
+TEST_F(FileSystemTest, ResolvedPathFollowsLinksAndDots) {
+  ASSERT_EQ(mkdir((root_ + "/in").c_str(), 0777), 0);
+  ASSERT_EQ(symlink((root_ + "/in").c_str(), (root_ + "/link").c_str()), 0);
+  const std::u16string real = ResolvedPath(Path("in"));
+  ASSERT_FALSE(real.empty());
+  EXPECT_EQ(ResolvedPath(Path("link")), real);
+  EXPECT_EQ(ResolvedPath(Path("in/../in/.")), real);
+  EXPECT_EQ(ResolvedPath(Path("missing")), u"");
+}
+
+struct PrefixCase {
+  const char* name;
+  const char* prefix;
+  const char* path;
+  bool inside;
+};
+
+const PrefixCase kPrefixCases[] = {
+    {"Below", "/songs", "/songs/out", true},
+    {"Same", "/songs", "/songs", true},
+    {"OtherCase", "/songs", "/SONGS", true},
+    {"SiblingWithLongerName", "/songs", "/songs2", false},
+    {"Above", "/songs/in", "/songs", false},
+    {"Root", "/", "/anything/else", true},
+    {"TrailingSeparator", "/songs/", "/songs/out", true},
+    {"Empty", "", "/songs", false},
+};
+
+class PathIsPrefixTest : public testing::TestWithParam<PrefixCase> {};
+
+TEST_P(PathIsPrefixTest, WholeComponents) {
+  const PrefixCase& c = GetParam();
+  EXPECT_EQ(PathIsPrefix(U16(c.prefix), U16(c.path)), c.inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathIsPrefixTest, testing::ValuesIn(kPrefixCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
