@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine and runs every test: the release build with
+# warnings as errors, the same suite under AddressSanitizer and UBSan, the
+# fuzzers for a bounded time, and (when present) the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/setup.sh
+
+jobs=${HOSHIBAKO_JOBS:-2}
+build_and_test() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 900
+}
+
+echo "== release build and tests"
+build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_WERROR=ON
+
+echo "== sanitizer build and tests"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
+build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DHOSHIBAKO_SANITIZE=ON -DHOSHIBAKO_BENCH=OFF
+
+echo "== fuzzers (bounded)"
+CC=clang CXX=clang++ build_and_test build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_FUZZ=ON \
+  -DHOSHIBAKO_UI=OFF -DHOSHIBAKO_BENCH=OFF
+
+if [ -f scripts/test-windows.sh ]; then
+  echo "== Windows build under Wine"
+  bash scripts/test-windows.sh
+fi
