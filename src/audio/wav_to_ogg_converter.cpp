@@ -1,0 +1,237 @@
+#include "audio/wav_to_ogg_converter.h"
+
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <random>
+
+#include "audio/float_mode.h"
+#include "audio/wav_reader.h"
+#include "util/file_system.h"
+#include "util/path.h"
+
+namespace {
+
+constexpr char kEncoderTag[] = "ENCODER";
+constexpr char kEncoderName[] = "Hoshibako-OggVorbisEncoder";
+// Samples go to the encoder in slices of at most this many bytes, each a
+// whole number of frames by the stored block alignment.
+constexpr int kSliceBytes = 512;
+constexpr int kAnalysisBufferFrames = 8192;
+
+// The base quality of the variable-bit-rate set-up. Keysounds are mostly
+// recorded at low rates where the higher steps buy little; the high rates
+// are kept for sources that were made high on purpose.
+float QualityForRate(std::uint32_t sampleRate) {
+  switch (sampleRate) {
+    case 8000:
+    case 11025:
+    case 12000:
+      return 0.1f;
+    case 16000:
+    case 22050:
+    case 24000:
+      return 0.2f;
+    case 32000:
+    case 44100:
+    case 48000:
+      return 0.4f;
+    case 88200:
+    case 96000:
+      return 0.8f;
+    default:
+      return 0.5f;
+  }
+}
+
+// A file holds one logical stream, so its serial number need not be unique
+// across files; it comes from the clock's seconds (two files converted in the
+// same second share it). A generator of the call's own keeps concurrent
+// conversions from sharing hidden state.
+int StreamSerialNumber(std::time_t seconds) {
+  std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(seconds));
+  return static_cast<int>(generator());
+}
+
+// The library records of one encoding. Whatever was set up is cleared when
+// the object ends, in the reverse order of the set-up.
+class VorbisEncoding {
+ public:
+  VorbisEncoding() = default;
+  VorbisEncoding(const VorbisEncoding&) = delete;
+  VorbisEncoding& operator=(const VorbisEncoding&) = delete;
+
+  ~VorbisEncoding() {
+    if (stage_ >= kStreamReady) ogg_stream_clear(&stream);
+    if (stage_ >= kBlockReady) vorbis_block_clear(&block);
+    if (stage_ >= kAnalysisReady) vorbis_dsp_clear(&dsp);
+    if (stage_ >= kCommentReady) vorbis_comment_clear(&comment);
+    if (stage_ >= kInfoReady) vorbis_info_clear(&info);
+  }
+
+  // False when the encoder has no set-up for the channel count and rate, or
+  // a library step fails.
+  bool Start(int channelCount, long sampleRate, float quality, int serialNumber) {
+    vorbis_info_init(&info);
+    // On a refusal the library has already released the stream information.
+    if (vorbis_encode_init_vbr(&info, channelCount, sampleRate, quality) != 0) return false;
+    stage_ = kInfoReady;
+    vorbis_comment_init(&comment);
+    stage_ = kCommentReady;
+    vorbis_comment_add_tag(&comment, kEncoderTag, kEncoderName);
+    if (vorbis_analysis_init(&dsp, &info) != 0) return false;
+    stage_ = kAnalysisReady;
+    if (vorbis_block_init(&dsp, &block) != 0) return false;
+    stage_ = kBlockReady;
+    if (ogg_stream_init(&stream, serialNumber) != 0) return false;
+    stage_ = kStreamReady;
+    return true;
+  }
+
+  vorbis_info info{};
+  vorbis_comment comment{};
+  vorbis_dsp_state dsp{};
+  vorbis_block block{};
+  ogg_stream_state stream{};
+
+ private:
+  enum Stage { kNothing, kInfoReady, kCommentReady, kAnalysisReady, kBlockReady, kStreamReady };
+  int stage_ = kNothing;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+bool WritePage(std::FILE* file, const ogg_page& page) {
+  const auto headerLength = static_cast<std::size_t>(page.header_len);
+  const auto bodyLength = static_cast<std::size_t>(page.body_len);
+  return std::fwrite(page.header, 1, headerLength, file) == headerLength &&
+         std::fwrite(page.body, 1, bodyLength, file) == bodyLength;
+}
+
+// The three header packets; the flush puts them on pages of their own so that
+// the audio starts on a new page.
+bool WriteHeaders(VorbisEncoding& encoding, std::FILE* file) {
+  ogg_packet identification;
+  ogg_packet comments;
+  ogg_packet setup;
+  if (vorbis_analysis_headerout(&encoding.dsp, &encoding.comment, &identification, &comments, &setup) != 0) {
+    return false;
+  }
+  if (ogg_stream_packetin(&encoding.stream, &identification) != 0 ||
+      ogg_stream_packetin(&encoding.stream, &comments) != 0 ||
+      ogg_stream_packetin(&encoding.stream, &setup) != 0) {
+    return false;
+  }
+  ogg_page page;
+  while (ogg_stream_flush(&encoding.stream, &page) != 0) {
+    if (!WritePage(file, page)) return false;
+  }
+  return true;
+}
+
+// Converts `frames` interleaved frames to the encoder's one float buffer per
+// channel: 8-bit samples are unsigned around 128, 16-bit ones signed little-
+// endian; both are scaled so that the most negative value becomes -1.
+void ConvertFrames(const std::uint8_t* bytes, int frames, int channelCount, int bitsPerSample,
+                   float** channels) {
+  if (bitsPerSample == 8) {
+    for (int frame = 0; frame < frames; ++frame) {
+      for (int channel = 0; channel < channelCount; ++channel) {
+        channels[channel][frame] = static_cast<float>(static_cast<int>(*bytes++) - 128) * 0.0078125f;
+      }
+    }
+    return;
+  }
+  for (int frame = 0; frame < frames; ++frame) {
+    for (int channel = 0; channel < channelCount; ++channel) {
+      const auto value = static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
+      bytes += 2;
+      channels[channel][frame] = static_cast<float>(value) * 0.000030517578125f;
+    }
+  }
+}
+
+// Feeds the samples slice by slice and writes the audio pages up to the one
+// that ends the stream. False when a write fails.
+bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::uint8_t* samples,
+                std::int32_t length, std::FILE* file) {
+  const int sliceLength = kSliceBytes - kSliceBytes % format.blockAlignment;
+  const int channelCount = format.channelCount;
+  const int frameBytes = format.bitsPerSample / 8 * channelCount;
+  std::int32_t offset = 0;
+  bool inputEnded = false;
+  bool endOfStream = false;
+  while (!endOfStream) {
+    // The pass that reports the end of the input drains the encoder; asking
+    // again after it would restart the end-of-stream padding.
+    if (inputEnded) return false;
+    int frames = 0;
+    if (offset < length) {
+      const std::int32_t count = sliceLength < length - offset ? sliceLength : length - offset;
+      float** channels = vorbis_analysis_buffer(&encoding.dsp, kAnalysisBufferFrames);
+      // The bytes after the last whole frame of a slice are dropped. A final
+      // slice shorter than one frame gives 0 frames, which ends the input.
+      frames = count / frameBytes;
+      ConvertFrames(samples + offset, frames, channelCount, format.bitsPerSample, channels);
+      offset += count;
+    }
+    vorbis_analysis_wrote(&encoding.dsp, frames);
+    inputEnded = frames == 0;
+
+    while (vorbis_analysis_blockout(&encoding.dsp, &encoding.block) == 1) {
+      vorbis_analysis(&encoding.block, nullptr);
+      vorbis_bitrate_addblock(&encoding.block);
+      ogg_packet packet;
+      while (vorbis_bitrate_flushpacket(&encoding.dsp, &packet) == 1) {
+        if (ogg_stream_packetin(&encoding.stream, &packet) != 0) return false;
+        ogg_page page;
+        while (!endOfStream && ogg_stream_pageout(&encoding.stream, &page) != 0) {
+          if (!WritePage(file, page)) return false;
+          endOfStream = ogg_page_eos(&page) != 0;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  if (!ReadWaveFile(source, format, samples, length)) return false;
+
+  // The frame arithmetic divides by the channel count and sizes slices by the
+  // block alignment. A block alignment above the slice size leaves no room
+  // for a single frame, so nothing could be encoded: refused, like a file
+  // without channels, before anything is set up or created.
+  if (format.channelCount == 0 || format.blockAlignment == 0 || format.blockAlignment > kSliceBytes) {
+    return false;
+  }
+
+  ScopedFlushDenormals flushDenormals;
+  VorbisEncoding encoding;
+  if (!encoding.Start(format.channelCount, static_cast<long>(format.sampleRate), QualityForRate(format.sampleRate),
+                      StreamSerialNumber(std::time(nullptr)))) {
+    return false;
+  }
+
+  FileHandle file(OpenFile(ToNarrowPath(destination), "wb"));
+  if (!file) return false;
+  const bool written = WriteHeaders(encoding, file.get()) &&
+                       WriteAudio(encoding, format, samples.get(), length, file.get());
+  // The close flushes the last buffered pages, so its failure is a failed
+  // write as well.
+  const bool closed = std::fclose(file.release()) == 0;
+  return written && closed;
+}
