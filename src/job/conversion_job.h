@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,14 @@
 #include "util/thread.h"
 
 class TextFile;
+
+// What a run wrote, for the command line's summary: the files whose handler
+// succeeded, and the bytes of their sources and of what was written for them.
+struct RunTotals {
+  std::int64_t files = 0;
+  std::int64_t bytesRead = 0;
+  std::int64_t bytesWritten = 0;
+};
 
 // The name of the run log, in the process's current folder.
 inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
@@ -27,6 +36,12 @@ class ConversionJob {
   std::int32_t foldersStarted = 0;
   std::int32_t foldersTotal = 0;
   MessageTarget* target = nullptr;
+  RunTotals totals;  // advanced by the walk, read after the worker has ended
+
+  // Called on the worker right after a completed folder's row was appended
+  // and its log line written, before the walk's last cancel check for that
+  // folder. Optional; lets a caller watch rows as they finish.
+  std::function<void(const FolderResult&)> onFolderLogged;
 
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
   // output tree, appending one row per folder. False when the run was
@@ -37,6 +52,15 @@ class ConversionJob {
   // The folders the walk can reach from this one, itself included; 0 when
   // it cannot be listed; 1 without IncludeSubfolders.
   std::int32_t CountFolders(const std::u16string& folder) const;
+
+  // The handling of MSG_PREPARE_PROGRESS that belongs to the job: counts the
+  // run's folders into foldersTotal. Runs on the receiver's thread while the
+  // worker waits for its send.
+  void PrepareProgress();
+
+ private:
+  // Sends a text message; the receiver takes the text over (TakeTextParam).
+  void SendText(std::uint32_t message, std::u16string text);
 };
 
 // The worker's procedure: prepares the progress range, opens the log and
