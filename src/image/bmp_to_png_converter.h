@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Converts one Windows bitmap to a PNG file: palette bitmaps become palette
+// PNGs at their own bit depth, 16- and 24-bit bitmaps become 8-bit RGB.
+// Only the image is carried over; no ancillary chunk is written.
+class BmpToPngConverter {
+ public:
+  // True when the PNG file was written completely. False when the bitmap is
+  // refused, the destination cannot be created or the write fails; a partly
+  // written destination is removed.
+  bool Convert(const std::u16string& source, const std::u16string& destination) const;
+};

@@ -1,0 +1,210 @@
+// Run-length decoders for 8-bit and 4-bit bitmaps.
+//
+// The stream is a sequence of two-byte items, a count and a value. A count
+// above 0 is an encoded run; a count of 0 is an escape: value 0 ends the line,
+// 1 ends the bitmap, 2 is a delta (two more bytes: right, up), and 3 or more
+// is an absolute run of that many pixels stored literally and padded to an
+// even number of bytes.
+//
+// Runs are bounded by the end of the output, not by the row: a run past the
+// width spills into the following bytes, and the next row starts over at its
+// own offset. Output offsets are kept clamped to the end of the output, so no
+// amount of delta or run data can move them past it.
+
+#include <algorithm>
+#include <cstring>
+
+#include "image/bmp_reader.h"
+#include "image/byte_cursor.h"
+
+namespace {
+
+std::uint64_t RleStride(std::int32_t width, unsigned bitsPerPixel) {
+  return (static_cast<std::uint64_t>(width) * bitsPerPixel + 31) / 32 * 4;
+}
+
+// The offset `distance` bytes further on, or `end` if that lies beyond it.
+std::uint64_t Advance(std::uint64_t position, std::uint64_t distance, std::uint64_t end) {
+  return distance >= end - position ? end : position + distance;
+}
+
+// Encoders commonly put an end of line after a run that already filled its
+// row. Every row end therefore also consumes an end of line that follows it
+// directly, so such a pair (or two ends of line in a row) ends one row only
+// and the data after it goes into the very next row.
+void SkipTrailingEndOfLine(ByteCursor& in) {
+  std::uint8_t first = 0;
+  std::uint8_t second = 0;
+  if (in.PeekPair(first, second) && first == 0 && second == 0) in.Skip(2);
+}
+
+// The output window of one decode: the buffer, its usable end and the row
+// stride of the decoder's own depth. When the header's bit count does not
+// match the compression, that stride differs from the buffer's, and the end
+// is cut to the buffer.
+struct Output {
+  std::uint8_t* bytes;
+  std::uint64_t end;
+  std::uint64_t stride;
+};
+
+bool OpenOutput(std::span<std::uint8_t> pixels, std::int32_t width, std::int32_t height, unsigned bitsPerPixel,
+                Output& output) {
+  if (width <= 0 || height <= 0) return false;
+  output.bytes = pixels.data();
+  output.stride = RleStride(width, bitsPerPixel);
+  output.end = std::min<std::uint64_t>(output.stride * static_cast<std::uint64_t>(height), pixels.size());
+  if (output.end > 0) std::memset(output.bytes, 0, static_cast<std::size_t>(output.end));
+  return true;
+}
+
+// Copies up to `wanted` literal bytes, as far as the output has room. The
+// input advances only by the bytes copied. False when the stream ended first.
+bool CopyLiteral(ByteCursor& in, Output& out, std::uint64_t& position, std::uint64_t wanted,
+                 std::uint64_t& copied) {
+  copied = std::min(wanted, out.end - position);
+  const std::uint64_t available = std::min<std::uint64_t>(copied, in.Remaining());
+  in.Read(out.bytes + position, static_cast<std::size_t>(available));
+  position += available;
+  return available == copied;
+}
+
+}  // namespace
+
+void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
+                std::int32_t height) {
+  Output out{};
+  if (!OpenOutput(pixels, width, height, 8, out)) return;
+  ByteCursor in(data);
+
+  for (std::int64_t row = 0; row < height; ++row) {
+    std::uint64_t position = std::min(static_cast<std::uint64_t>(row) * out.stride, out.end);
+    std::int64_t x = 0;
+    bool endOfBitmap = false;
+    for (;;) {
+      std::uint8_t count = 0;
+      std::uint8_t value = 0;
+      if (!in.ReadU8(count) || !in.ReadU8(value)) return;
+      if (count > 0) {
+        x += count;
+        const std::uint64_t written = std::min<std::uint64_t>(count, out.end - position);
+        std::memset(out.bytes + position, value, static_cast<std::size_t>(written));
+        position += written;
+      } else if (value == 0) {
+        break;
+      } else if (value == 1) {
+        endOfBitmap = true;
+        break;
+      } else if (value == 2) {
+        std::uint8_t dx = 0;
+        std::uint8_t dy = 0;
+        if (!in.ReadU8(dx) || !in.ReadU8(dy)) return;
+        row += dy;
+        x += dx;
+        position = Advance(position, dy * out.stride + dx, out.end);
+      } else {
+        x += value;
+        std::uint64_t copied = 0;
+        if (!CopyLiteral(in, out, position, value, copied)) return;
+        if (value & 1) in.Skip(1);
+      }
+      if (x >= width) break;
+    }
+    SkipTrailingEndOfLine(in);
+    if (endOfBitmap) return;
+  }
+}
+
+// The 4-bit decoder keeps a phase beside the output offset: in the high phase
+// the next pixel goes into the high nibble of the byte at the offset; in the
+// low phase that high nibble is already written and the next pixel goes into
+// the low nibble. Every row starts in the high phase.
+void DecodeRle4(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
+                std::int32_t height) {
+  Output out{};
+  if (!OpenOutput(pixels, width, height, 4, out)) return;
+  ByteCursor in(data);
+
+  for (std::int64_t row = 0; row < height; ++row) {
+    std::uint64_t position = std::min(static_cast<std::uint64_t>(row) * out.stride, out.end);
+    std::int64_t x = 0;
+    bool low = false;
+    bool endOfBitmap = false;
+    for (;;) {
+      std::uint8_t count = 0;
+      std::uint8_t value = 0;
+      if (!in.ReadU8(count) || !in.ReadU8(value)) return;
+      if (count > 0) {
+        // Pixels alternate between the value's high and low nibble.
+        x += count;
+        unsigned remaining = count;
+        std::uint8_t pattern = value;
+        if (low) {
+          if (position < out.end) out.bytes[position] |= pattern >> 4;
+          position = Advance(position, 1, out.end);
+          pattern = static_cast<std::uint8_t>(pattern << 4 | pattern >> 4);
+          --remaining;
+          low = false;
+        }
+        const std::uint64_t wanted = (remaining + 1) / 2;
+        const std::uint64_t written = std::min(wanted, out.end - position);
+        std::memset(out.bytes + position, pattern, static_cast<std::size_t>(written));
+        position += written;
+        // An odd count leaves the last byte half used: drop its low nibble.
+        if ((remaining & 1) && written == wanted) {
+          --position;
+          out.bytes[position] &= 0xF0;
+          low = true;
+        }
+      } else if (value == 0) {
+        break;
+      } else if (value == 1) {
+        endOfBitmap = true;
+        break;
+      } else if (value == 2) {
+        std::uint8_t dx = 0;
+        std::uint8_t dy = 0;
+        if (!in.ReadU8(dx) || !in.ReadU8(dy)) return;
+        row += dy;
+        x += dx;
+        position = Advance(position, dy * out.stride + dx / 2, out.end);
+        if (dx & 1) {
+          if (low) position = Advance(position, 1, out.end);
+          low = !low;
+        }
+      } else {
+        // An absolute run of n pixels packed two to a byte.
+        const unsigned n = value;
+        const std::uint64_t packed = (n + 1) / 2;
+        x += n;
+        if (!low) {
+          std::uint64_t copied = 0;
+          if (!CopyLiteral(in, out, position, packed, copied)) return;
+          if ((n & 1) && copied == packed) {
+            --position;
+            out.bytes[position] &= 0xF0;
+            low = true;
+          }
+        } else {
+          // Shifted by one nibble: each input byte straddles two output bytes.
+          for (std::uint64_t i = 0; i < packed && position < out.end; ++i) {
+            std::uint8_t b = 0;
+            if (!in.ReadU8(b)) return;
+            out.bytes[position] |= b >> 4;
+            if (position + 1 < out.end) out.bytes[position + 1] |= static_cast<std::uint8_t>(b << 4);
+            ++position;
+          }
+          // The last nibble written was the pad nibble of an odd run.
+          if ((n & 1) && position < out.end) {
+            out.bytes[position] = 0;
+            low = false;
+          }
+        }
+        if (packed & 1) in.Skip(1);
+      }
+      if (x >= width) break;
+    }
+    SkipTrailingEndOfLine(in);
+    if (endOfBitmap || position >= out.end) return;
+  }
+}
