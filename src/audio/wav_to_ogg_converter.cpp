@@ -4,6 +4,7 @@
 #include <vorbis/codec.h>
 #include <vorbis/vorbisenc.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +13,7 @@
 
 #include "audio/float_mode.h"
 #include "audio/wav_reader.h"
+#include "audio/wav_to_ogg_converter_testing.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
@@ -109,7 +111,21 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Pages still to write before the one that a test makes fail; 0 for none.
+std::atomic<int> pagesBeforeFailure{0};
+
+bool InjectedWriteFailure() {
+  int pending = pagesBeforeFailure.load(std::memory_order_relaxed);
+  while (pending > 0) {
+    if (pagesBeforeFailure.compare_exchange_weak(pending, pending - 1, std::memory_order_relaxed)) {
+      return pending == 1;
+    }
+  }
+  return false;
+}
+
 bool WritePage(std::FILE* file, const ogg_page& page) {
+  if (InjectedWriteFailure()) return false;
   const auto headerLength = static_cast<std::size_t>(page.header_len);
   const auto bodyLength = static_cast<std::size_t>(page.body_len);
   return std::fwrite(page.header, 1, headerLength, file) == headerLength &&
@@ -204,6 +220,10 @@ bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::u
 }
 
 }  // namespace
+
+void FailOggPageWriteForTesting(int pageNumber) {
+  pagesBeforeFailure.store(pageNumber > 0 ? pageNumber : 0, std::memory_order_relaxed);
+}
 
 bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
   WaveFormat format;
