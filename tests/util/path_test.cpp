@@ -20,12 +20,15 @@ const ExtensionCase kExtensionCases[] = {
     {"LastDotWins", "a.b.c", ".c", false},
     {"TrailingDot", "name.", ".", false},
     {"DotFileIsExtension", ".wav", ".wav", true},
+#ifndef _WIN32
+    // The forward slash ends an extension only where it separates folders.
     {"DotInFolderOnly", "dir.x/file", "", false},
+    {"SlashAfterDotInValue", "a.b/kick", "", false},
+#endif
     {"DotInBackslashFolderOnly", "dir.x\\file", "", false},
     {"SpaceCancelsDot", "name.with space", "", false},
     {"NoDot", "kick", "", false},
     {"TrailingSpace", "kick.wav ", "", false},
-    {"SlashAfterDotInValue", "a.b/kick", "", false},
     {"DoubleExtension", "kick.wav.bak", ".bak", false},
     {"QuotedName", "\"kick.wav\"", ".wav\"", false},
     {"FullWidthUpper", "kick.ＷＡＶ", ".ＷＡＶ", false},
@@ -62,7 +65,9 @@ const ChangeCase kChangeCases[] = {
     {"BackslashValue", "sub dir\\kick.wav", ".ogg", "sub dir\\kick.ogg"},
     {"AddsDot", "kick", "ogg", "kick.ogg"},
     {"EmptyRemoves", "x.wav", "", "x"},
+#ifndef _WIN32
     {"FolderDotUntouched", "a.b/c", ".png", "a.b/c.png"},
+#endif
     {"BackslashFolderDotUntouched", "a.b\\c", ".png", "a.b\\c.png"},
     {"SpaceAfterDot", "bg.tar gz", ".png", "bg.tar gz.png"},
 };
@@ -77,6 +82,8 @@ TEST_P(ChangeExtensionTest, Replaces) {
 INSTANTIATE_TEST_SUITE_P(Paths, ChangeExtensionTest, testing::ValuesIn(kChangeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Joining with the forward slash; the backslash tables are in path_win32_test.cpp.
+#ifndef _WIN32
 struct JoinCase {
   const char* name;
   const char* folder;
@@ -112,6 +119,7 @@ TEST(AddBackslashTest, AddsOneSeparator) {
   EXPECT_EQ(AddBackslash(u"/out/"), u"/out/");
   EXPECT_EQ(AddBackslash(u""), u"");
 }
+#endif
 
 TEST(ToNarrowPathTest, Cp932Form) {
   EXPECT_EQ(ToNarrowPath(u"/songs/kick.wav"), "/songs/kick.wav");
