@@ -1,0 +1,333 @@
+#include "ui/qt/qt_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+#include <utility>
+
+#include "ui/qt/qt_testing.h"
+
+namespace {
+
+std::function<void(DialogBase&)>& ShownHook() {
+  static std::function<void(DialogBase&)> hook;
+  return hook;
+}
+
+bool Has(std::uint32_t style, std::uint32_t bit) { return (style & bit) == bit; }
+
+// Windows rounds dialog-unit conversions to the nearest pixel (MulDiv).
+int Scale(int units, int pixelsPerUnitTimesDivisor, int divisor) {
+  return static_cast<int>(std::lround(static_cast<double>(units) * pixelsPerUnitTimesDivisor / divisor));
+}
+
+Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
+  return Has(control.style, ControlStyle::TabStop) ? Qt::StrongFocus : Qt::ClickFocus;
+}
+
+}  // namespace
+
+void SetDialogShownHookForTesting(std::function<void(DialogBase&)> hook) { ShownHook() = std::move(hook); }
+
+QtDialog* DialogOf(WindowHandle handle) {
+  if (handle == nullptr) return nullptr;
+  return dynamic_cast<QtDialog*>(WidgetOf(handle));
+}
+
+QFont DialogFont() {
+  static const QString family = [] {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* candidate : {"MS UI Gothic", "IPAGothic", "Noto Sans CJK JP"}) {
+      if (installed.contains(QString::fromLatin1(candidate))) return QString::fromLatin1(candidate);
+    }
+    return QString();
+  }();
+  QFont font = family.isEmpty() ? QApplication::font() : QFont(family);
+  font.setPointSize(9);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+int DialogUnits::X(int units) const { return Scale(units, averageCharWidth, 4); }
+int DialogUnits::Y(int units) const { return Scale(units, charHeight, 8); }
+
+DialogUnits DialogUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+  DialogUnits units;
+  units.averageCharWidth = (letters / 26 + 1) / 2;
+  units.charHeight = metrics.height();
+  return units;
+}
+
+ReportList::ReportList(QtDialog& dialog, int id, QWidget* parent)
+    : QTreeWidget(parent), dialog_(dialog), id_(id) {}
+
+void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeWidget::mouseDoubleClickEvent(event);
+  NotifyHeader header;
+  header.hwndFrom = HandleOf(this);
+  header.idFrom = static_cast<std::uintptr_t>(id_);
+  header.code = NM_DBLCLK;
+  dialog_.Route(WM_NOTIFY, header.idFrom, reinterpret_cast<std::intptr_t>(&header));
+}
+
+QtDialog::QtDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                  Qt::WindowCloseButtonHint),
+      template_(dialogTemplate) {
+  Build();
+}
+
+QWidget* QtDialog::Control(int id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+void QtDialog::Build() {
+  setWindowTitle(ToQString(template_.caption));
+  setModal(true);
+  const QFont font = DialogFont();
+  setFont(font);
+  const DialogUnits units = DialogUnitsOf(font);
+  setFixedSize(units.X(template_.width), units.Y(template_.height));
+
+  for (const ControlTemplate& control : template_.controls) {
+    const QString text = ToQString(control.text);
+    const std::uint32_t style = control.style;
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case ControlKind::Label: {
+        auto* label = new QLabel(text, this);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        widget = label;
+        break;
+      }
+      case ControlKind::EditBox:
+        if (Has(style, ControlStyle::EditMultiLine)) {
+          auto* edit = new QPlainTextEdit(text, this);
+          edit->setReadOnly(Has(style, ControlStyle::EditReadOnly));
+          edit->setVerticalScrollBarPolicy(Has(style, ControlStyle::VScroll) ? Qt::ScrollBarAlwaysOn
+                                                                              : Qt::ScrollBarAsNeeded);
+          edit->setHorizontalScrollBarPolicy(Has(style, ControlStyle::HScroll) ? Qt::ScrollBarAlwaysOn
+                                                                                : Qt::ScrollBarAsNeeded);
+          // A horizontal scroll bar means lines are not wrapped.
+          if (Has(style, ControlStyle::HScroll)) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+          if (!Has(style, ControlStyle::Border)) edit->setFrameShape(QFrame::NoFrame);
+          widget = edit;
+        } else {
+          auto* edit = new QLineEdit(text, this);
+          edit->setReadOnly(Has(style, ControlStyle::EditReadOnly));
+          edit->setFrame(Has(style, ControlStyle::Border));
+          widget = edit;
+        }
+        break;
+      case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, this);
+        // Enter is routed by the dialog itself (see keyPressEvent).
+        button->setAutoDefault(false);
+        if (Has(style, ControlStyle::DefaultButton)) {
+          button->setDefault(true);
+          defaultButtonId_ = control.id;
+        }
+        const int id = control.id;
+        connect(button, &QPushButton::clicked, this, [this, id, button] { Command(id, button); });
+        widget = button;
+        break;
+      }
+      case ControlKind::CheckBox: {
+        // An auto check box toggles itself, then tells the dialog.
+        auto* box = new QCheckBox(text, this);
+        const int id = control.id;
+        connect(box, &QCheckBox::clicked, this, [this, id, box] { Command(id, box); });
+        widget = box;
+        break;
+      }
+      case ControlKind::GroupBox:
+        widget = new QGroupBox(text, this);
+        widget->setFocusPolicy(Qt::NoFocus);
+        break;
+      case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(this);
+        bar->setTextVisible(false);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setProperty("low", 0);
+        bar->setProperty("high", 100);
+        bar->setProperty("position", 0);
+        widget = bar;
+        break;
+      }
+      case ControlKind::ListView: {
+        auto* list = new ReportList(*this, control.id, this);
+        list->setRootIsDecorated(false);
+        list->setItemsExpandable(false);
+        list->setUniformRowHeights(true);
+        list->setSortingEnabled(false);
+        list->setColumnCount(0);
+        list->setSelectionMode(Has(style, ControlStyle::ListSingleSelection)
+                                   ? QAbstractItemView::SingleSelection
+                                   : QAbstractItemView::ExtendedSelection);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->header()->setStretchLastSection(false);
+        list->header()->setSectionsMovable(false);
+        // Without a sorting header the column headers are not buttons.
+        list->header()->setSectionsClickable(!Has(style, ControlStyle::ListNoSortHeader));
+        list->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        if (Has(control.exStyle, ControlExStyle::ClientEdge)) list->setFrameShadow(QFrame::Sunken);
+        widget = list;
+        break;
+      }
+    }
+    if (control.kind != ControlKind::Label && control.kind != ControlKind::GroupBox &&
+        control.kind != ControlKind::ProgressBar) {
+      widget->setFocusPolicy(FocusPolicyFor(control));
+    } else {
+      widget->setFocusPolicy(Qt::NoFocus);
+    }
+    widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), units.X(control.rect.width),
+                        units.Y(control.rect.height));
+    if (control.id != kNoControlId) controls_[control.id] = widget;
+  }
+}
+
+std::intptr_t QtDialog::Route(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  return DialogProcedure(HandleOf(this), message, wParam, lParam);
+}
+
+void QtDialog::Command(int id, QWidget* control) {
+  Route(WM_COMMAND, MakeWParam(static_cast<std::uint16_t>(id), BN_CLICKED),
+        reinterpret_cast<std::intptr_t>(HandleOf(control)));
+}
+
+void QtDialog::EndWith(int result) {
+  ended_ = true;
+  endResult_ = result;
+  QDialog::done(result);
+}
+
+void QtDialog::FocusFirstTabStop() {
+  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (child->focusPolicy() == Qt::StrongFocus && child->isEnabled()) {
+      child->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
+}
+
+void QtDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      // A focused push button takes Enter itself; otherwise Enter is the
+      // default button's command, or OK when there is none.
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled()) {
+        button->click();
+        return;
+      }
+      Command(defaultButtonId_, Control(defaultButtonId_));
+      return;
+    }
+    case Qt::Key_Escape:
+      Command(IDCANCEL, nullptr);
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+// QDialog turns Enter and the close box into accept and reject; here they are
+// the OK and Cancel commands, and only the handlers decide about closing.
+void QtDialog::accept() { Command(IDOK, nullptr); }
+void QtDialog::reject() { Command(IDCANCEL, nullptr); }
+
+DialogBase* BoundDialog(WindowHandle window) {
+  QtDialog* dialog = DialogOf(window);
+  return dialog ? dialog->bound : nullptr;
+}
+
+void BindDialog(WindowHandle window, DialogBase* dialog) {
+  if (QtDialog* qtDialog = DialogOf(window)) qtDialog->bound = dialog;
+}
+
+std::intptr_t DialogBase::RunModal(WindowHandle parent) {
+  const DialogTemplate* dialogTemplate = FindDialogTemplate(resourceId);
+  if (dialogTemplate == nullptr || QApplication::instance() == nullptr) return -1;
+
+  QtDialog dialog(*dialogTemplate, WidgetOf(parent));
+  const WindowHandle handle = HandleOf(&dialog);
+  // As on Windows, the font message comes before initialisation and so
+  // reaches no handler.
+  DialogProcedure(handle, WM_SETFONT, 0, 0);
+  if (DialogProcedure(handle, WM_INITDIALOG, 0, reinterpret_cast<std::intptr_t>(this)) != 0) {
+    dialog.FocusFirstTabStop();
+  }
+
+  std::intptr_t result = 0;
+  if (dialog.Ended()) {
+    result = dialog.EndResult();
+  } else {
+    if (const QScreen* screen = dialog.screen()) {
+      QRect frame = dialog.frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      dialog.move(frame.topLeft());
+    }
+    if (ShownHook()) {
+      QTimer::singleShot(0, &dialog, [this] {
+        if (ShownHook()) ShownHook()(*this);
+      });
+    }
+    result = dialog.exec();
+  }
+  window = nullptr;
+  return result;
+}
+
+WindowHandle DialogBase::Item(int controlId) const {
+  const QtDialog* dialog = DialogOf(window);
+  return dialog ? HandleOf(dialog->Control(controlId)) : nullptr;
+}
+
+std::intptr_t DialogBase::SendToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  QtDialog* dialog = DialogOf(window);
+  if (dialog == nullptr) return 0;
+  if (QThread::currentThread() == dialog->thread()) return dialog->Route(message, wParam, lParam);
+  // A blocking queued call waits for the dialog thread; it is released (with
+  // no answer) should the dialog go away before handling it.
+  std::intptr_t result = 0;
+  QMetaObject::invokeMethod(
+      dialog, [dialog, message, wParam, lParam] { return dialog->Route(message, wParam, lParam); },
+      Qt::BlockingQueuedConnection, &result);
+  return result;
+}
+
+void DialogBase::PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  QtDialog* dialog = DialogOf(window);
+  if (dialog == nullptr) return;
+  QMetaObject::invokeMethod(
+      dialog, [dialog, message, wParam, lParam] { dialog->Route(message, wParam, lParam); },
+      Qt::QueuedConnection);
+}
+
+void DialogBase::EndModal(std::intptr_t result) {
+  if (QtDialog* dialog = DialogOf(window)) dialog->EndWith(static_cast<int>(result));
+}

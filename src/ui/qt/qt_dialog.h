@@ -1,0 +1,97 @@
+#pragma once
+
+// The Qt rendering of the dialog templates. Internal to the Qt backend (and
+// its tests): the dialog classes never see these types.
+
+#include <QDialog>
+#include <QFont>
+#include <QString>
+#include <QTreeWidget>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ui/dialog_base.h"
+#include "ui/templates.h"
+
+class QtDialog;
+
+inline QString ToQString(const std::u16string& text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline std::u16string FromQString(const QString& text) { return text.toStdU16String(); }
+
+inline WindowHandle HandleOf(QWidget* widget) { return static_cast<void*>(widget); }
+inline QWidget* WidgetOf(WindowHandle handle) { return static_cast<QWidget*>(handle); }
+QtDialog* DialogOf(WindowHandle handle);
+
+// The dialog font: "MS UI Gothic" where installed, otherwise an installed
+// Japanese Gothic face, at 9 points.
+QFont DialogFont();
+
+// Pixels per dialog unit follow the font as Windows computes them: the
+// average width of the 52 Latin letters over 4 horizontally, the character
+// height over 8 vertically.
+struct DialogUnits {
+  int averageCharWidth = 0;
+  int charHeight = 0;
+  int X(int units) const;
+  int Y(int units) const;
+};
+DialogUnits DialogUnitsOf(const QFont& font);
+
+// A report-view list whose double-click is passed to its dialog as a
+// WM_NOTIFY, also on empty space.
+class ReportList : public QTreeWidget {
+ public:
+  ReportList(QtDialog& dialog, int id, QWidget* parent);
+  std::uint32_t extendedStyle = 0;
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  QtDialog& dialog_;
+  int id_;
+};
+
+// One dialog window built from its template. Every key, click and close
+// request becomes a message for DialogProcedure.
+class QtDialog : public QDialog {
+ public:
+  QtDialog(const DialogTemplate& dialogTemplate, QWidget* parent);
+
+  QWidget* Control(int id) const;
+  const DialogTemplate& Template() const { return template_; }
+
+  DialogBase* bound = nullptr;
+
+  // Routes one message to DialogProcedure for this window.
+  std::intptr_t Route(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  void Command(int id, QWidget* control);
+
+  // Ends the modal loop with `result`, also before the loop has started.
+  void EndWith(int result);
+  bool Ended() const { return ended_; }
+  int EndResult() const { return endResult_; }
+
+  // Gives the focus to the first enabled tab stop, as a dialog does after
+  // initialisation.
+  void FocusFirstTabStop();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void accept() override;
+  void reject() override;
+
+ private:
+  void Build();
+
+  const DialogTemplate& template_;
+  std::map<int, QWidget*> controls_;
+  int defaultButtonId_ = IDOK;
+  bool ended_ = false;
+  int endResult_ = 0;
+};
