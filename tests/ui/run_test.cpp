@@ -1,0 +1,354 @@
+// Whole runs through the main, progress, result and error-list dialogs over
+// generated song folders, with the real job.
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <memory>
+
+#include "job/folder_result.h"
+#include "job/messages.h"
+#include "ui/main_dialog.h"
+#include "ui/progress_dialog.h"
+#include "ui/qt/qt_dialog.h"
+#include "ui/result_dialog.h"
+#include "ui/templates.h"
+#include "ui_test_support.h"
+#include "util/path.h"
+#include "util/thread.h"
+
+namespace fs = std::filesystem;
+namespace Main = MainDialogIds;
+namespace Progress = ProgressDialogIds;
+
+namespace {
+
+// Everything a progress dialog showed when it closed.
+struct ProgressSnapshot {
+  bool seen = false;
+  int low = -1;
+  int high = -1;
+  int position = -1;
+  std::u16string folderText;
+  std::u16string fileText;
+};
+
+void WatchProgress(DialogBase& progress, ProgressSnapshot& snapshot) {
+  auto* widget = static_cast<QDialog*>(WidgetOfDialog(progress));
+  QObject::connect(widget, &QDialog::finished, widget, [&progress, &snapshot] {
+    const WindowHandle bar = progress.Item(Progress::ProgressBar);
+    snapshot.seen = true;
+    snapshot.low = ProgressLow(bar);
+    snapshot.high = ProgressHigh(bar);
+    snapshot.position = ProgressPosition(bar);
+    snapshot.folderText = ControlText(progress.Item(Progress::FolderText));
+    snapshot.fileText = ControlText(progress.Item(Progress::FileText));
+  });
+}
+
+void DoubleClickLine(QTreeWidget& list, int line) {
+  const QRect rect = list.visualItemRect(list.topLevelItem(line));
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void DoubleClickEmptySpace(QTreeWidget& list) {
+  const QPoint below(10, list.viewport()->height() - 5);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, below);
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, below);
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TemporaryFolder> temp_;
+
+  // Chooses the two folders, ticks the boxes and presses Start.
+  static void StartRun(MainDialog& dialog, FolderChooserScript& chooser, const fs::path& input,
+                       const fs::path& output, std::initializer_list<int> boxes) {
+    chooser.choices = {PathText(input), PathText(output)};
+    Click(dialog, Main::BrowseInput);
+    Click(dialog, Main::BrowseOutput);
+    for (int id : boxes) Click(dialog, id);
+    Click(dialog, Main::Start);
+  }
+
+ private slots:
+  void initTestCase() {
+    temp_ = std::make_unique<TemporaryFolder>();
+    QDir::setCurrent(QString::fromStdString(temp_->path().string()));
+  }
+  void cleanupTestCase() { temp_.reset(); }
+
+  void wholeRunShowsEveryFolderAndItsFailedFiles() {
+    const fs::path input = temp_->path() / "whole" / "in";
+    const fs::path output = temp_->path() / "whole" / "out";
+    WriteFile(input / "song.bms", "#TITLE test\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n");
+    WriteWave(input / "kick.wav", 1, 22050, 4410);
+    WriteBitmap(input / "bg.bmp", 16, 8);
+    WriteFile(input / "readme.txt", "read me\r\n");
+    WriteFile(input / "sub" / "broken.bmp", "BM not really a bitmap");
+    WriteFile(input / "sub" / "broken.wav", "RIFF not really a wave");
+    WriteWave(input / "sub" / "ok.wav", 2, 44100, 8820);
+    fs::create_directories(output);
+
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    ProgressSnapshot progress;
+    std::vector<std::vector<QString>> table;
+    QStringList headers;
+    QList<int> widths;
+    std::uint32_t extendedStyle = 0;
+    QStringList errorTexts;
+    int errorListsAfterEmptyDoubleClick = -1;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      StartRun(dialog, chooser, input, output, {Main::IncludeSubfolders, Main::CompressSound, Main::CompressImages});
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) { WatchProgress(d, progress); };
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      auto& results = static_cast<ResultDialog&>(d);
+      ListView& list = results.list;
+      for (int c = 0; c < list.ColumnCount(); ++c) {
+        headers << Q(list.ColumnHeader(c));
+        widths << list.ColumnWidth(c);
+      }
+      for (int i = 0; i < list.ItemCount(); ++i) {
+        std::vector<QString> cells;
+        for (int c = 0; c < list.ColumnCount(); ++c) cells.push_back(Q(list.ItemText(i, c)));
+        table.push_back(cells);
+      }
+      extendedStyle = list.ExtendedStyle();
+      auto* tree = static_cast<QTreeWidget*>(WidgetOf(list.window));
+      DoubleClickLine(*tree, 1);  // the failing folder
+      DoubleClickLine(*tree, 0);
+      const int before = static_cast<int>(errorTexts.size());
+      DoubleClickEmptySpace(*tree);
+      errorListsAfterEmptyDoubleClick = static_cast<int>(errorTexts.size()) - before;
+      Click(d, IDCANCEL);  // "閉じる"
+    };
+    script.actions[kErrorListDialogId] = [&](DialogBase& d) {
+      errorTexts << Q(ControlText(d.Item(ResultDialogIds::ErrorText)));
+      PressKey(d, Qt::Key_Return);
+    };
+    dialog.RunModal(nullptr);
+
+    QVERIFY(boxes.calls.empty());
+    QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId, kResultDialogId,
+                                             kErrorListDialogId, kErrorListDialogId}));
+
+    // The bar covered both folders and ended full; the texts of the last
+    // folder and file stay.
+    QVERIFY(progress.seen);
+    QCOMPARE(progress.low, 0);
+    QCOMPARE(progress.high, 2);
+    QCOMPARE(progress.position, 2);
+    const std::u16string subFolder = CombinePath(PathText(input), u"sub");
+    QCOMPARE(Q(progress.folderText), Q(subFolder));
+    QCOMPARE(Q(progress.fileText), QString("3/3 ok.wav"));
+
+    QCOMPARE(headers, QStringList({"対象フォルダ", "処理結果", "BMS", "音声", "画像", "無変換", "エラー"}));
+    QCOMPARE(widths, QList<int>({480, 100, 45, 45, 45, 55, 55}));
+    QCOMPARE(extendedStyle, kListViewFullRowSelect);
+    QCOMPARE(table.size(), size_t(2));
+    QCOMPARE(table[0], std::vector<QString>({Q(PathText(input)), "OK", "1", "1", "1", "1", "0"}));
+    QCOMPARE(table[1], std::vector<QString>({Q(subFolder), "エラーあり", "0", "1", "0", "0", "2"}));
+    QCOMPARE(errorTexts, QStringList({"broken.bmp\r\nbroken.wav\r\n", ""}));
+    QCOMPARE(errorListsAfterEmptyDoubleClick, 0);
+
+    // The run really happened.
+    QVERIFY(fs::exists(output / "kick.ogg"));
+    QVERIFY(fs::exists(output / "bg.png"));
+    QVERIFY(fs::exists(output / "sub" / "ok.ogg"));
+    QCOMPARE(QString::fromStdString(ReadFile(output / "readme.txt")), QString("read me\r\n"));
+    QCOMPARE(QString::fromStdString(ReadFile(output / "song.bms")),
+             QString("#TITLE test\r\n#WAV01 kick.ogg\r\n#BMP01 bg.png\r\n"));
+  }
+
+  void cancelDuringALongFileFinishesThatFileFirst() {
+    const fs::path input = temp_->path() / "cancel" / "in";
+    const fs::path output = temp_->path() / "cancel" / "out";
+    WriteWave(input / "a_long.wav", 2, 44100, 44100 * 20);
+    WriteWave(input / "b_short.wav", 1, 22050, 2205);
+    WriteWave(input / "later" / "c.wav", 1, 22050, 2205);
+    fs::create_directories(output);
+
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    bool sawLongFile = false;
+    std::intptr_t okAnswer = -1;
+    bool openAfterOk = false;
+    QString textAfterCancel, textAfterSecondCancel;
+    bool openAfterCancel = false;
+    bool longFileDoneAtClose = false;
+    std::vector<FolderResult> rows;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      StartRun(dialog, chooser, input, output, {Main::IncludeSubfolders, Main::CompressSound});
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) {
+      auto* widget = static_cast<QDialog*>(WidgetOfDialog(d));
+      QObject::connect(widget, &QDialog::finished, widget,
+                       [&] { longFileDoneAtClose = fs::exists(output / "a_long.ogg"); });
+      sawLongFile = WaitUntil([&] { return Q(ControlText(d.Item(Progress::FileText))).endsWith("a_long.wav"); });
+      okAnswer = d.SendToDialog(WM_COMMAND, MakeWParam(IDOK, BN_CLICKED), 0);
+      openAfterOk = widget->isVisible();
+      Click(d, IDCANCEL);
+      textAfterCancel = Q(ControlText(d.Item(Progress::FolderText)));
+      openAfterCancel = widget->isVisible();
+      Click(d, IDCANCEL);
+      textAfterSecondCancel = Q(ControlText(d.Item(Progress::FolderText)));
+    };
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      rows = static_cast<ResultDialog&>(d).rows;
+      PressKey(d, Qt::Key_Escape);
+    };
+    dialog.RunModal(nullptr);
+
+    QVERIFY(sawLongFile);
+    QCOMPARE(qlonglong(okAnswer), 0LL);
+    QVERIFY(openAfterOk);
+    QCOMPARE(textAfterCancel, QString("処理を終了しています..."));
+    QVERIFY(openAfterCancel);
+    QCOMPARE(textAfterSecondCancel, QString("処理を終了しています..."));
+    // The long file was finished before the dialog closed; nothing after it
+    // was started.
+    QVERIFY(longFileDoneAtClose);
+    QVERIFY(!fs::exists(output / "b_short.ogg"));
+    QVERIFY(!fs::exists(output / "later"));
+    QCOMPARE(rows.size(), size_t(1));
+    QCOMPARE(int(rows[0].status), int(FolderStatus::Cancelled));
+    QCOMPARE(rows[0].soundCount, 1);
+    QVERIFY(boxes.calls.empty());
+  }
+
+  void threadThatCannotStartClosesWithoutResults() {
+    const fs::path input = temp_->path() / "nothread" / "in";
+    const fs::path output = temp_->path() / "nothread" / "out";
+    WriteFile(input / "readme.txt", "x");
+    fs::create_directories(output);
+    const fs::path log = temp_->path() / "hoshibako.log";
+    const std::string logBefore = fs::exists(log) ? ReadFile(log) : std::string();
+
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    WindowHandle progressWindow = nullptr;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      WorkerThread::FailNextStartForTesting();
+      StartRun(dialog, chooser, input, output, {});
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) { progressWindow = d.window; };
+    dialog.RunModal(nullptr);
+
+    QCOMPARE(boxes.calls.size(), size_t(1));
+    QCOMPARE(Q(boxes.calls[0].text), QString("Raised fatal error in CreateThread()."));
+    QCOMPARE(Q(boxes.calls[0].caption), QString("Fatal error!"));
+    QCOMPARE(boxes.calls[0].style, kMessageBoxIconError);
+    QVERIFY(boxes.calls[0].owner != nullptr);
+    QVERIFY(boxes.calls[0].owner == progressWindow);
+    QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId}));
+    QVERIFY(!fs::exists(output / "readme.txt"));
+    QCOMPARE(fs::exists(log) ? ReadFile(log) : std::string(), logBefore);
+  }
+
+  void resultCells_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("errors");
+    QTest::addColumn<QStringList>("cells");
+    QTest::newRow("OK folder") << 0 << 3 << 0 << QStringList({"/songs", "OK", "3", "10", "5", "2", "0"});
+    QTest::newRow("cancelled") << 1 << 0 << 0 << QStringList({"/songs", "キャンセル", "0", "10", "5", "2", "0"});
+    QTest::newRow("with errors") << 2 << 1 << 2 << QStringList({"/songs", "エラーあり", "1", "10", "5", "2", "2"});
+    QTest::newRow("folder creation failed")
+        << 3 << 0 << 0 << QStringList({"/songs", "フォルダ作成失敗", "0", "10", "5", "2", "0"});
+    QTest::newRow("status outside the enumeration")
+        << 4 << 0 << 0 << QStringList({"/songs", "不明", "0", "10", "5", "2", "0"});
+    QTest::newRow("negative counter") << -1 << -7 << 0 << QStringList({"/songs", "不明", "-7", "10", "5", "2", "0"});
+  }
+
+  void resultCells() {
+    QFETCH(int, status);
+    QFETCH(int, count);
+    QFETCH(int, errors);
+    QFETCH(QStringList, cells);
+    FolderResult row;
+    row.folder = u"/songs";
+    row.status = static_cast<FolderStatus>(status);
+    row.bmsCount = count;
+    row.soundCount = 10;
+    row.imageCount = 5;
+    row.copiedCount = 2;
+    for (int i = 0; i < errors; ++i) row.AddErrorFile(u"x" + DecimalText(i));
+    QStringList actual;
+    for (const std::u16string& cell : ResultCells(row)) actual << Q(cell);
+    QCOMPARE(actual, cells);
+  }
+
+  void errorListText_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no failed file") << QStringList() << "";
+    QTest::newRow("one name ends with CR LF too") << QStringList({"a.wav"}) << "a.wav\r\n";
+    QTest::newRow("names in order") << QStringList({"a.wav", "b.bmp"}) << "a.wav\r\nb.bmp\r\n";
+    QTest::newRow("Japanese name") << QStringList({"音.wav"}) << "音.wav\r\n";
+  }
+
+  void errorListText() {
+    QFETCH(QStringList, names);
+    QFETCH(QString, text);
+    FolderResult row;
+    for (const QString& name : names) row.AddErrorFile(name.toStdU16String());
+    QCOMPARE(Q(ErrorListText(row)), text);
+  }
+
+  void doubleClickOpensTheFirstSelectedLine() {
+    ResultDialog results;
+    for (int i = 0; i < 3; ++i) {
+      FolderResult row;
+      row.folder = u"/songs/" + DecimalText(i);
+      row.AddErrorFile(u"file" + DecimalText(i) + u".wav");
+      results.AddRow(row);
+    }
+    QStringList opened;
+    std::intptr_t withoutSelection = -1;
+    DialogScript script;
+    script.actions[kResultDialogId] = [&](DialogBase&) {
+      NotifyHeader header{results.list.window, static_cast<std::uintptr_t>(ResultDialogIds::Table), NM_DBLCLK};
+      const auto lParam = reinterpret_cast<std::intptr_t>(&header);
+      results.list.SelectItem(0, false);
+      withoutSelection = results.SendToDialog(WM_NOTIFY, header.idFrom, lParam);
+      results.list.SelectItem(2, true);
+      results.list.SelectItem(1, true);
+      results.SendToDialog(WM_NOTIFY, header.idFrom, lParam);
+      // Another control's double-click, or another code, is not ours.
+      NotifyHeader other{nullptr, 999, NM_DBLCLK};
+      results.SendToDialog(WM_NOTIFY, 999, reinterpret_cast<std::intptr_t>(&other));
+      NotifyHeader click{results.list.window, header.idFrom, static_cast<std::uint32_t>(-2)};
+      results.SendToDialog(WM_NOTIFY, header.idFrom, reinterpret_cast<std::intptr_t>(&click));
+      PressKey(results, Qt::Key_Return);
+    };
+    script.actions[kErrorListDialogId] = [&](DialogBase& d) {
+      opened << Q(ControlText(d.Item(ResultDialogIds::ErrorText)));
+      PressKey(d, Qt::Key_Escape);
+    };
+    QCOMPARE(int(results.RunModal(nullptr)), IDCANCEL);  // Enter presses "閉じる"
+    QCOMPARE(qlonglong(withoutSelection), 1LL);           // handled, but nothing opened
+    QCOMPARE(opened, QStringList({"file1.wav\r\n"}));
+  }
+};
+
+QTEST_MAIN(RunTest)
+#include "run_test.moc"
