@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "image/bmp_reader.h"
+#include "image_test_support.h"
+#include "util/unicode.h"
+
+namespace {
+
+// A valid 8-bit bitmap, 3 by 2 pixels, with a two-entry colour table.
+BitmapSpec SmallPalette8() {
+  BitmapSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.bitCount = 8;
+  spec.colorsUsed = 2;
+  spec.palette = {0x112233, 0x445566};
+  spec.data = {0, 1, 0, 0xA1, 1, 1, 0, 0xA2};
+  return spec;
+}
+
+struct RefusalCase {
+  const char* name;
+  std::function<void(BitmapSpec&)> changeSpec;
+  std::function<void(std::vector<std::uint8_t>&)> changeBytes = nullptr;
+};
+
+const RefusalCase kRefusals[] = {
+    {"NoSignature", nullptr, [](auto& b) { b[0] = 'b'; }},
+    {"EmptyFile", nullptr, [](auto& b) { b.clear(); }},
+    {"FileHeaderOnly", nullptr, [](auto& b) { b.resize(14); }},
+    {"TruncatedInfoHeader", nullptr, [](auto& b) { b.resize(30); }},
+    {"TruncatedCoreHeader", [](auto& s) { s.headerSize = 12; }, [](auto& b) { b.resize(24); }},
+    {"HeaderSize16", [](auto& s) { s.headerSize = 16; }},
+    {"HeaderSize56", [](auto& s) { s.headerSize = 56; }},
+    {"HeaderSize64", [](auto& s) { s.headerSize = 64; }},
+    {"HeaderSize108", [](auto& s) { s.headerSize = 108; }},
+    {"HeaderSize124", [](auto& s) { s.headerSize = 124; }},
+    {"BitCount0", [](auto& s) { s.bitCount = 0; }},
+    {"BitCount2", [](auto& s) { s.bitCount = 2; }},
+    {"BitCount32", [](auto& s) { s.bitCount = 32; }},
+    {"BitFields", [](auto& s) { s.compression = 3; }},
+    {"EmbeddedJpeg", [](auto& s) { s.compression = 4; }},
+    {"TopDown", [](auto& s) { s.height = -2; }},
+    {"ZeroHeight", [](auto& s) { s.height = 0; }},
+    {"ZeroWidth", [](auto& s) { s.width = 0; }},
+    {"NegativeWidth", [](auto& s) { s.width = -3; }},
+    {"TwoPlanes", [](auto& s) { s.planes = 2; }},
+    {"CoreHeaderZeroWidth", [](auto& s) { s.headerSize = 12; s.width = 0; }},
+    {"PixelDataOneByteShort", [](auto& s) { s.data.pop_back(); }},
+    {"ColorTableLongerThanFile", [](auto& s) { s.colorsUsed = 200; }},
+    {"ColorsUsedAtMaximum", [](auto& s) { s.colorsUsed = 0xFFFFFFFFu; }},
+    {"PixelBufferAboveBound", [](auto& s) { s.bitCount = 24; s.width = 20000; s.height = 20000; }},
+    {"StrideAboveBound", [](auto& s) { s.bitCount = 24; s.width = 0x7FFFFFFF; s.height = 1; }},
+    {"ProductOverflows", [](auto& s) { s.bitCount = 24; s.width = 0x7FFFFFFF; s.height = 0x7FFFFFFF; }},
+};
+
+class BitmapRefusalTest : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(BitmapRefusalTest, IsRefusedAndLeavesOutputsAlone) {
+  BitmapSpec spec = SmallPalette8();
+  if (GetParam().changeSpec) GetParam().changeSpec(spec);
+  std::vector<std::uint8_t> bytes = BuildBitmap(spec);
+  if (GetParam().changeBytes) GetParam().changeBytes(bytes);
+
+  BitmapInfo info;
+  info.width = 777;
+  std::vector<std::uint8_t> table{9};
+  std::vector<std::uint8_t> pixels{8, 8};
+  EXPECT_FALSE(ParseBitmap(bytes, info, table, pixels));
+  EXPECT_EQ(info.width, 777);
+  EXPECT_EQ(table, std::vector<std::uint8_t>{9});
+  EXPECT_EQ(pixels, (std::vector<std::uint8_t>{8, 8}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, BitmapRefusalTest, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+struct Parsed {
+  bool ok = false;
+  BitmapInfo info;
+  std::vector<std::uint8_t> table;
+  std::vector<std::uint8_t> pixels;
+};
+
+Parsed Parse(const BitmapSpec& spec) {
+  Parsed parsed;
+  parsed.ok = ParseBitmap(BuildBitmap(spec), parsed.info, parsed.table, parsed.pixels);
+  return parsed;
+}
+
+TEST(BitmapReaderTest, InfoHeaderFieldsAndPaddingAreDelivered) {
+  BitmapSpec spec = SmallPalette8();
+  spec.xPixelsPerMeter = 2835;
+  spec.yPixelsPerMeter = -5;
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.headerSize, 40u);
+  EXPECT_EQ(p.info.width, 3);
+  EXPECT_EQ(p.info.height, 2);
+  EXPECT_EQ(p.info.bitCount, 8);
+  EXPECT_EQ(p.info.xPixelsPerMeter, 2835);
+  EXPECT_EQ(p.info.yPixelsPerMeter, -5);
+  EXPECT_EQ(p.info.rowStride, 4);
+  EXPECT_EQ(p.info.imageSize, 8u);
+  EXPECT_EQ(p.info.colorsUsed, 2u);
+  EXPECT_EQ(p.table, (std::vector<std::uint8_t>{0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0}));
+  // Rows bottom first, padding bytes as stored.
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, CoreHeaderReadsAllThreeByteEntries) {
+  BitmapSpec spec;
+  spec.headerSize = 12;
+  spec.width = 2;
+  spec.height = 1;
+  spec.bitCount = 8;
+  for (std::uint32_t i = 0; i < 256; ++i) spec.palette.push_back(i << 16 | (255 - i) << 8 | (i ^ 0x5A));
+  spec.data = {7, 200, 0, 0};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.headerSize, 12u);
+  EXPECT_EQ(p.info.compression, 0u);
+  EXPECT_EQ(p.info.colorsUsed, 256u);
+  ASSERT_EQ(p.table.size(), 256u * 4);
+  EXPECT_EQ(p.table[200 * 4 + 0], 200 ^ 0x5A);
+  EXPECT_EQ(p.table[200 * 4 + 1], 55);
+  EXPECT_EQ(p.table[200 * 4 + 2], 200);
+  EXPECT_EQ(p.table[200 * 4 + 3], 0);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, ZeroColorsUsedMeansTheFullTable) {
+  BitmapSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.bitCount = 4;
+  spec.palette.assign(16, 0x010203);
+  spec.data = {0xF0, 0, 0, 0};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.colorsUsed, 16u);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, PixelDataFollowsAShortTableWhenTheOffsetPointsBack) {
+  // 20 entries of 4 bytes; an offset into the headers is not trusted.
+  BitmapSpec spec;
+  spec.width = 4;
+  spec.height = 1;
+  spec.bitCount = 8;
+  spec.colorsUsed = 20;
+  spec.palette.assign(20, 0xABCDEF);
+  spec.pixelOffset = 0;
+  spec.data = {19, 18, 17, 16};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.table.size(), 80u);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, TableLargerThanTheDepthIsCutAndSkipped) {
+  BitmapSpec spec;
+  spec.width = 2;
+  spec.height = 1;
+  spec.bitCount = 4;
+  spec.colorsUsed = 20;
+  for (std::uint32_t i = 0; i < 20; ++i) spec.palette.push_back(i);
+  spec.pixelOffset = 0;
+  spec.data = {0x1F, 0, 0, 0};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.colorsUsed, 16u);
+  ASSERT_EQ(p.table.size(), 64u);
+  EXPECT_EQ(p.table[15 * 4], 15);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, OffsetPastAPaletteOf24BitFileIsHonoured) {
+  BitmapSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.bitCount = 24;
+  spec.colorsUsed = 2;
+  spec.palette = {0xFFFFFF, 0xFFFFFF};
+  spec.data = {0x10, 0x20, 0x30, 0};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_TRUE(p.table.empty());
+  EXPECT_EQ(p.info.colorsUsed, 2u);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, OffsetAcrossAGapIsHonoured) {
+  BitmapSpec spec = SmallPalette8();
+  spec.gap = 6;
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, OffsetBeyondTheFileIsIgnored) {
+  BitmapSpec spec = SmallPalette8();
+  spec.pixelOffset = 100000;
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.pixels, spec.data);
+}
+
+TEST(BitmapReaderTest, RunLengthDataIsDecodedToTheEndOfTheFile) {
+  BitmapSpec spec = SmallPalette8();
+  spec.compression = 1;
+  spec.data = {3, 1, 0, 0, 0, 3, 1, 0, 1, 0, 1};
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.compression, 1u);
+  EXPECT_EQ(p.info.imageSize, 8u);
+  EXPECT_EQ(p.pixels, (std::vector<std::uint8_t>{1, 1, 1, 0, 1, 0, 1, 0}));
+}
+
+struct MismatchCase {
+  const char* name;
+  std::uint16_t bitCount;
+  std::uint32_t compression;
+};
+
+// Compression that does not match the bit count decodes within the buffer
+// the bit count implies; the sanitizer build checks the bounds.
+const MismatchCase kMismatches[] = {
+    {"Rle8With1Bit", 1, 1}, {"Rle8With24Bit", 24, 1}, {"Rle4With1Bit", 1, 2}, {"Rle4With16Bit", 16, 2},
+    {"Rle4With8Bit", 8, 2},
+};
+
+class MismatchedCompressionTest : public testing::TestWithParam<MismatchCase> {};
+
+TEST_P(MismatchedCompressionTest, StaysInsideThePixelBuffer) {
+  BitmapSpec spec;
+  spec.width = 33;
+  spec.height = 3;
+  spec.bitCount = GetParam().bitCount;
+  spec.compression = GetParam().compression;
+  if (spec.bitCount <= 8) spec.palette.assign(std::size_t{1} << spec.bitCount, 0);
+  // Long runs and literal runs that would run far past a 1-bit buffer.
+  for (int i = 0; i < 6; ++i) spec.data.insert(spec.data.end(), {0xFF, 0x77});
+  spec.data.insert(spec.data.end(), {0, 0xFF});
+  spec.data.insert(spec.data.end(), 256, 0x99);
+  const Parsed p = Parse(spec);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.pixels.size(), StrideOf(33, spec.bitCount) * 3);
+  EXPECT_EQ(p.pixels[0], 0x77);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bitmaps, MismatchedCompressionTest, testing::ValuesIn(kMismatches),
+                         [](const testing::TestParamInfo<MismatchCase>& info) { return std::string(info.param.name); });
+
+TEST(BitmapReaderTest, ReadsFromAFileByItsPath) {
+  TempFolder folder;
+  const BitmapSpec spec = SmallPalette8();
+  WriteBytes(folder.Path("small.bmp"), BuildBitmap(spec));
+  BitmapInfo info;
+  std::vector<std::uint8_t> table;
+  std::vector<std::uint8_t> pixels;
+  ASSERT_TRUE(ReadBitmapFile(U16(folder.Path("small.bmp")), info, table, pixels));
+  EXPECT_EQ(info.width, 3);
+  EXPECT_EQ(pixels, spec.data);
+  EXPECT_FALSE(ReadBitmapFile(U16(folder.Path("missing.bmp")), info, table, pixels));
+  // A name without a code page 932 form cannot be opened, even though the
+  // file exists.
+  const std::string emoji = folder.Path("\xF0\x9F\x98\x80.bmp");
+  WriteBytes(std::filesystem::path(std::u8string(emoji.begin(), emoji.end())), BuildBitmap(spec));
+  EXPECT_FALSE(ReadBitmapFile(U16(emoji), info, table, pixels));
+}
+
+}  // namespace
