@@ -1,0 +1,125 @@
+#include "cli/cli_options.h"
+
+#include "util/unicode.h"
+
+namespace {
+
+struct OptionSpelling {
+  char shortName;
+  const char* longName;
+  OptionFlags flags;
+};
+
+// One option per check box of the main dialog, and -a for the usual three.
+constexpr OptionSpelling kFlagOptions[] = {
+    {'s', "subfolders", IncludeSubfolders},
+    {'w', "sound", CompressSound},
+    {'i', "images", CompressImages},
+    {'r', "repair", RepairBms},
+    {'k', "keep-scripts", KeepBmsUnchanged},
+    {'a', "all", IncludeSubfolders | CompressSound | CompressImages},
+};
+
+bool ApplyShort(char name, CliOptions& options) {
+  for (const OptionSpelling& spelling : kFlagOptions) {
+    if (spelling.shortName == name) {
+      options.settings.options |= spelling.flags;
+      return true;
+    }
+  }
+  switch (name) {
+    case 'y':
+      options.answerYes = true;
+      return true;
+    case 'h':
+      options.help = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ApplyLong(const std::string& name, CliOptions& options) {
+  for (const OptionSpelling& spelling : kFlagOptions) {
+    if (name == spelling.longName) {
+      options.settings.options |= spelling.flags;
+      return true;
+    }
+  }
+  if (name == "yes") {
+    options.answerYes = true;
+  } else if (name == "json") {
+    options.json = true;
+  } else if (name == "help") {
+    options.help = true;
+  } else if (name == "version") {
+    options.version = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options, std::string& error) {
+  options = CliOptions{};
+  std::vector<std::string> folders;
+  bool optionsEnded = false;
+  for (const std::string& argument : arguments) {
+    if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+      folders.push_back(argument);
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument[1] == '-') {
+      if (!ApplyLong(argument.substr(2), options)) {
+        error = "unknown option '" + argument + "'";
+        return false;
+      }
+    } else {
+      for (std::size_t i = 1; i < argument.size(); ++i) {
+        if (!ApplyShort(argument[i], options)) {
+          error = "unknown option '-" + std::string(1, argument[i]) + "'";
+          return false;
+        }
+      }
+    }
+  }
+  // Keeping the scripts' contents means there is nothing to repair: the
+  // dialog unticks and disables the repair box while it is ticked.
+  if ((options.settings.options & KeepBmsUnchanged) != 0) options.settings.options &= ~RepairBms;
+
+  if (options.help || options.version) return true;
+  // A missing folder is the start check's to report, with its own message;
+  // only surplus folders are a usage error.
+  if (folders.size() > 2) {
+    error = "too many folders: expected INPUT OUTPUT";
+    return false;
+  }
+  if (folders.size() >= 1) options.settings.inputFolder = Utf8ToUtf16(folders[0]);
+  if (folders.size() >= 2) options.settings.outputFolder = Utf8ToUtf16(folders[1]);
+  return true;
+}
+
+std::string CliUsageText() {
+  return "Usage: hoshibako-cli [options] INPUT OUTPUT\n"
+         "Mirrors the song folder INPUT into OUTPUT, converting WAV to Ogg Vorbis,\n"
+         "BMP to PNG and rewriting the references in BMS scripts.\n"
+         "\n"
+         "  -s, --subfolders    process the subfolders too\n"
+         "  -w, --sound         convert .wav files to Ogg Vorbis\n"
+         "  -i, --images        convert .bmp files to PNG\n"
+         "  -r, --repair        try to repair the BMS scripts\n"
+         "  -k, --keep-scripts  leave the BMS scripts unchanged (converted files keep\n"
+         "                      their names; overrides -r)\n"
+         "  -a, --all           the same as -s -w -i\n"
+         "  -y, --yes           answer yes to the question asked with -k\n"
+         "      --json          print the results as one JSON object\n"
+         "  -h, --help          show this help\n"
+         "      --version       show the version\n"
+         "\n"
+         "Progress goes to stderr, the results to stdout; the run is appended to\n"
+         "hoshibako.log in the current folder. Ctrl+C stops after the current file.\n"
+         "Exit codes: 0 all folders OK, 1 some files or folders failed, 2 the run\n"
+         "did not start, 130 cancelled.\n";
+}

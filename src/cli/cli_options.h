@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "job/job_settings.h"
+
+// What the command line asked for.
+struct CliOptions {
+  JobSettings settings;
+  bool answerYes = false;  // -y: answers the keep-contents question
+  bool json = false;       // --json: one JSON object instead of the table
+  bool help = false;
+  bool version = false;
+};
+
+// Parses the arguments after the program name. Short options may be grouped
+// ("-ay"); "--" ends the options. False with a one-line reason in `error`
+// for an unknown option or a wrong number of folders. As in the dialog, the
+// keep-contents option clears the repair option.
+bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options, std::string& error);
+
+// The --help text.
+std::string CliUsageText();

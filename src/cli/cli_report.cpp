@@ -1,0 +1,186 @@
+#include "cli/cli_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "util/unicode.h"
+
+namespace {
+
+bool IsWide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+bool IsZeroWidth(char32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x3099 && c <= 0x309A) || c == 0x200B || c == 0x200D ||
+         (c >= 0xFE00 && c <= 0xFE0F);
+}
+
+// Reads one character starting at `i` and advances past it.
+char32_t NextCharacter(std::u16string_view text, std::size_t& i) {
+  const char16_t unit = text[i++];
+  if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+    return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i++] - 0xDC00);
+  }
+  return unit;
+}
+
+std::size_t CharacterWidth(char32_t c) {
+  if (IsZeroWidth(c)) return 0;
+  return IsWide(c) ? 2 : 1;
+}
+
+std::u16string PadRight(const std::u16string& text, std::size_t width) {
+  const std::size_t used = DisplayWidth(text);
+  return used >= width ? text : text + std::u16string(width - used, u' ');
+}
+
+std::u16string PadLeft(const std::u16string& text, std::size_t width) {
+  const std::size_t used = DisplayWidth(text);
+  return used >= width ? text : std::u16string(width - used, u' ') + text;
+}
+
+std::string SavedPercentText(const RunTotals& totals) {
+  if (totals.bytesRead <= 0) return "0.0%";
+  const double saved =
+      100.0 * static_cast<double>(totals.bytesRead - totals.bytesWritten) / static_cast<double>(totals.bytesRead);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f%%", saved);
+  return buffer;
+}
+
+}  // namespace
+
+std::size_t DisplayWidth(std::u16string_view text) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) width += CharacterWidth(NextCharacter(text, i));
+  return width;
+}
+
+std::u16string FitToColumns(std::u16string_view text, std::size_t columns) {
+  if (DisplayWidth(text) <= columns) return std::u16string(text);
+  if (columns <= 3) return std::u16string(columns, u'.');
+  // Keep the end: for a path or a file name that is the part that tells.
+  std::size_t width = 0;
+  std::size_t start = text.size();
+  while (start > 0) {
+    std::size_t begin = start - 1;
+    if (begin > 0 && text[begin] >= 0xDC00 && text[begin] <= 0xDFFF && text[begin - 1] >= 0xD800 &&
+        text[begin - 1] <= 0xDBFF) {
+      --begin;
+    }
+    std::size_t probe = begin;
+    const std::size_t w = CharacterWidth(NextCharacter(text, probe));
+    if (width + w > columns - 3) break;
+    width += w;
+    start = begin;
+  }
+  return u"..." + std::u16string(text.substr(start));
+}
+
+std::string TotalsLineText(const RunTotals& totals) {
+  return "total: " + std::to_string(totals.files) + " files, " + std::to_string(totals.bytesRead) +
+         " bytes read, " + std::to_string(totals.bytesWritten) + " bytes written, " + SavedPercentText(totals) +
+         " saved\n";
+}
+
+std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled) {
+  static const char16_t* const kTitles[] = {u"対象フォルダ", u"処理結果", u"BMS", u"音声", u"画像", u"無変換", u"エラー"};
+  constexpr std::size_t kColumns = 7;
+
+  std::vector<std::vector<std::u16string>> cells;
+  cells.push_back(std::vector<std::u16string>(std::begin(kTitles), std::end(kTitles)));
+  for (const FolderResult& row : rows) {
+    cells.push_back({row.folder, StatusText(row.status), DecimalText(row.bmsCount), DecimalText(row.soundCount),
+                     DecimalText(row.imageCount), DecimalText(row.copiedCount), DecimalText(row.ErrorCount())});
+  }
+  std::size_t widths[kColumns] = {};
+  for (const auto& line : cells) {
+    for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
+  }
+
+  std::string text;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    std::u16string line;
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      if (c > 0) line += u"  ";
+      // Text columns align left, the counters right (the titles follow
+      // their column).
+      const bool number = c >= 2;
+      line += number ? PadLeft(cells[r][c], widths[c]) : PadRight(cells[r][c], widths[c]);
+    }
+    while (!line.empty() && line.back() == u' ') line.pop_back();
+    text += Utf16ToUtf8(line) + "\n";
+  }
+
+  for (const FolderResult& row : rows) {
+    if (row.errorFiles.empty()) continue;
+    text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + row.folder) + "\n";
+    for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(name) + "\n";
+  }
+
+  text += "\n";
+  if (cancelled) text += Utf16ToUtf8(u"キャンセル") + ": the run was stopped before it finished\n";
+  text += TotalsLineText(totals);
+  return text;
+}
+
+std::string JsonString(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : Utf16ToUtf8(text)) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+          out += buffer;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled) {
+  std::string out = "{\"rows\": [";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const FolderResult& row = rows[r];
+    if (r > 0) out += ", ";
+    out += "{\"folder\": " + JsonString(row.folder) + ", \"status\": " + JsonString(StatusText(row.status)) +
+           ", \"bmsCount\": " + std::to_string(row.bmsCount) + ", \"soundCount\": " + std::to_string(row.soundCount) +
+           ", \"imageCount\": " + std::to_string(row.imageCount) +
+           ", \"copiedCount\": " + std::to_string(row.copiedCount) +
+           ", \"errorCount\": " + std::to_string(row.ErrorCount()) + ", \"errorFiles\": [";
+    for (std::size_t e = 0; e < row.errorFiles.size(); ++e) {
+      if (e > 0) out += ", ";
+      out += JsonString(row.errorFiles[e]);
+    }
+    out += "]}";
+  }
+  out += "], \"totals\": {\"files\": " + std::to_string(totals.files) +
+         ", \"bytesRead\": " + std::to_string(totals.bytesRead) +
+         ", \"bytesWritten\": " + std::to_string(totals.bytesWritten) + "}, \"cancelled\": ";
+  out += cancelled ? "true" : "false";
+  out += "}\n";
+  return out;
+}

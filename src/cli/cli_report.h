@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "job/conversion_job.h"
+#include "job/folder_result.h"
+
+// The columns a terminal needs for the text: 2 for East Asian wide and
+// full-width characters, 0 for combining marks, 1 for the rest.
+std::size_t DisplayWidth(std::u16string_view text);
+
+// The longest tail of the text that fits in `columns` (a leading "..." marks
+// the cut), for the live progress line.
+std::u16string FitToColumns(std::u16string_view text, std::size_t columns);
+
+// The result table (the seven columns in walk order), then the failed file
+// names of each folder, then the totals line. UTF-8.
+std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
+
+// The totals line alone: files, bytes read, bytes written, space saved.
+std::string TotalsLineText(const RunTotals& totals);
+
+// The same results as one JSON object (UTF-8, one line, newline at the end).
+std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
+
+// A JSON string literal, quotes included.
+std::string JsonString(std::u16string_view text);

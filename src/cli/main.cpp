@@ -1,0 +1,140 @@
+// hoshibako-cli: the conversion job of the dialog program, run from a
+// terminal or a script. The same job code runs: a worker thread walks the
+// tree while this thread handles its messages, counts the folders and draws
+// the progress, as the progress dialog does.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_report.h"
+#include "cli/progress_display.h"
+#include "cli/queued_message_target.h"
+#include "cli/terminal.h"
+#include "job/conversion_job.h"
+#include "job/messages.h"
+#include "job/start_validation.h"
+#include "util/unicode.h"
+
+#ifndef HOSHIBAKO_VERSION
+#define HOSHIBAKO_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailures = 1;
+constexpr int kExitNotStarted = 2;
+constexpr int kExitCancelled = 130;
+
+void PrintError(const std::u16string& text) {
+  std::fputs(("hoshibako-cli: " + Utf16ToUtf8(text) + "\n").c_str(), stderr);
+}
+
+// The dialog's question about keeping the scripts' contents. Asked only on
+// a terminal; elsewhere -y must answer it beforehand.
+bool ConfirmKeepContents() {
+  std::u16string question = KeepContentsQuestion();
+  std::u16string plain;
+  for (char16_t c : question) {
+    if (c != u'\r') plain += c;
+  }
+  std::fputs((Utf16ToUtf8(plain) + "\n").c_str(), stderr);
+  if (!StandardInputIsTerminal()) {
+    std::fputs("hoshibako-cli: no terminal to answer on; pass -y to continue\n", stderr);
+    return false;
+  }
+  std::fputs("[y/N] ", stderr);
+  std::fflush(stderr);
+  std::string answer;
+  if (!ReadStandardInputLine(answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
+}
+
+int ExitCodeOf(const std::vector<FolderResult>& rows, bool cancelled) {
+  if (cancelled) return kExitCancelled;
+  for (const FolderResult& row : rows) {
+    if (row.status != FolderStatus::Ok) return kExitFailures;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  CliOptions options;
+  std::string error;
+  if (!ParseCliArguments(arguments, options, error)) {
+    std::fprintf(stderr, "hoshibako-cli: %s\nTry 'hoshibako-cli --help'.\n", error.c_str());
+    return kExitNotStarted;
+  }
+  if (options.help) {
+    std::fputs(CliUsageText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (options.version) {
+    std::puts("hoshibako-cli " HOSHIBAKO_VERSION);
+    return kExitOk;
+  }
+
+  const StartValidation check = ValidateStart(options.settings.inputFolder, options.settings.outputFolder);
+  if (check != StartValidation::Valid) {
+    PrintError(StartValidationMessage(check));
+    return kExitNotStarted;
+  }
+  if ((options.settings.options & KeepBmsUnchanged) != 0 && !options.answerYes && !ConfirmKeepContents()) {
+    return kExitNotStarted;
+  }
+
+  ConversionJob job;
+  job.settings = options.settings;
+  QueuedMessageTarget loop;
+  job.target = &loop;
+
+  const bool live = StandardErrorIsTerminal();
+  ProgressDisplay display(stderr, live, live ? StandardErrorColumns() : 80);
+  InstallInterruptHandler(&job.cancelRequested);
+
+  if (!StartWithInterruptBlocked([&job] { return job.workerThread.Start([&job] { WorkerMain(job); }); })) {
+    std::fputs("Fatal error!: Raised fatal error in CreateThread().\n", stderr);
+    return kExitFailures;
+  }
+
+  const auto handle = [&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (job.cancelRequested.load()) display.ShowFinishing();
+    switch (message) {
+      case MSG_PREPARE_PROGRESS:
+        job.PrepareProgress();
+        display.SetRange(job.foldersTotal);
+        return true;
+      case MSG_FOLDER_POSITION:
+        display.SetFolderPosition(static_cast<std::int32_t>(wParam));
+        return true;
+      case MSG_FOLDER_TEXT:
+        display.SetFolderText(*TakeTextParam(lParam));
+        return true;
+      case MSG_FILE_TEXT:
+        display.SetFileText(*TakeTextParam(lParam));
+        return true;
+      case MSG_WORKER_DONE:
+        job.workerThread.Join();
+        return false;
+      default:
+        return true;
+    }
+  };
+  const auto idle = [&] {
+    if (job.cancelRequested.load()) display.ShowFinishing();
+  };
+  loop.Run(handle, idle, 100);
+  display.Clear();
+
+  const bool cancelled = job.cancelRequested.load();
+  const std::string report = options.json ? ResultJsonText(job.results, job.totals, cancelled)
+                                          : ResultTableText(job.results, job.totals, cancelled);
+  std::fputs(report.c_str(), stdout);
+  std::fflush(stdout);
+  return ExitCodeOf(job.results, cancelled);
+}

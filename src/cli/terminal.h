@@ -1,0 +1,28 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// The terminal and signal handling of the command line. One implementation
+// per platform (terminal_posix.cpp here).
+
+bool StandardInputIsTerminal();
+bool StandardErrorIsTerminal();
+
+// The width of the terminal behind stderr, or 80 when it cannot be told.
+std::size_t StandardErrorColumns();
+
+// Reads one line from stdin without its line end; false at end of input.
+bool ReadStandardInputLine(std::string& line);
+
+// Ctrl+C raises `cancelFlag`, so the run stops at its next check point; a
+// second Ctrl+C ends the process at once with exit code 130.
+void InstallInterruptHandler(std::atomic<bool>* cancelFlag);
+
+// Runs `start` with the interrupt blocked on the calling thread, so that a
+// thread started inside inherits the block and the interrupt always reaches
+// the calling thread (whose blocking waits it does not disturb), never the
+// middle of a worker's file read.
+bool StartWithInterruptBlocked(const std::function<bool()>& start);

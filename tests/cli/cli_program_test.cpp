@@ -1,0 +1,226 @@
+// The built hoshibako-cli, run as a user or a script runs it.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "job_test_support.h"
+#include "run_program.h"
+#include "util/cp932.h"
+#include "util/unicode.h"
+
+namespace fs = std::filesystem;
+using jobtest::WavBytes;
+using jobtest::WriteBytes;
+
+namespace {
+
+class CliProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(In());
+    fs::create_directories(Out());
+  }
+  fs::path In(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "in" : tmp.path() / "in" / relative; }
+  fs::path Out(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative; }
+
+  ProgramResult Cli(std::vector<std::string> arguments) {
+    return RunProgram(HOSHIBAKO_CLI_PATH, arguments, tmp.path().string());
+  }
+
+  jobtest::TempFolder tmp;
+};
+
+TEST_F(CliProgramTest, CleanRunExitsZeroWithTableAndTotals) {
+  WriteBytes(In("song.bms"), "#WAV01 kick.wav\r\n");
+  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("sub/readme.txt"), "hello");
+  const ProgramResult result = Cli({"-a", In().string(), Out().string()});
+
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("対象フォルダ"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(\S+/in +OK +1 +1 +0 +0 +0\n)"))) << result.out;
+  EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(/in/sub +OK +0 +0 +0 +1 +0\n)"))) << result.out;
+  EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(total: 3 files, \d+ bytes read, \d+ bytes written, -?\d+\.\d% saved\n$)")))
+      << result.out;
+  EXPECT_TRUE(fs::exists(Out("kick.ogg")));
+  EXPECT_TRUE(fs::exists(Out("sub/readme.txt")));
+  // Not a terminal: one progress line per folder on stderr.
+  EXPECT_NE(result.err.find("[1/2] " + In().string() + "\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("[2/2] " + In("sub").string() + "\n"), std::string::npos) << result.err;
+  // The log is appended in the folder the program ran in.
+  EXPECT_TRUE(fs::exists(tmp.path() / "hoshibako.log"));
+}
+
+TEST_F(CliProgramTest, FailedFilesExitOneAndAreListed) {
+  WriteBytes(In("broken.wav"), "RIFF....WAVE");
+  WriteBytes(In("fine.txt"), "ok");
+  const ProgramResult result = Cli({"-w", "--json", In().string(), Out().string()});
+
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_NE(result.out.find("\"status\": \"エラーあり\""), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\"errorFiles\": [\"broken.wav\"]"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\"totals\": {\"files\": 1, \"bytesRead\": 2, \"bytesWritten\": 2}"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("\"cancelled\": false}"), std::string::npos);
+}
+
+TEST_F(CliProgramTest, FolderThatCannotBeCreatedExitsOne) {
+  WriteBytes(In("A/a.txt"), "a");
+  WriteBytes(Out("A"), "a file in the way");
+  const ProgramResult result = Cli({"-s", In().string(), Out().string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.out.find("フォルダ作成失敗"), std::string::npos) << result.out;
+}
+
+struct StartCheckCase {
+  const char* name;
+  std::vector<std::string> arguments;  // "IN" / "OUT" stand for the test's folders
+  const char* message;
+};
+
+class CliStartCheckTest : public CliProgramTest, public ::testing::WithParamInterface<StartCheckCase> {};
+
+TEST_P(CliStartCheckTest, RefusesWithTheMessageAndExitTwo) {
+  std::vector<std::string> arguments;
+  for (const std::string& argument : GetParam().arguments) {
+    if (argument == "IN") {
+      arguments.push_back(In().string());
+    } else if (argument == "OUT") {
+      arguments.push_back(Out().string());
+    } else if (argument == "IN/out") {
+      fs::create_directories(In("out"));
+      arguments.push_back(In("out").string());
+    } else {
+      arguments.push_back(argument);
+    }
+  }
+  const ProgramResult result = Cli(arguments);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+  EXPECT_TRUE(result.out.empty());
+  EXPECT_FALSE(fs::exists(tmp.path() / "hoshibako.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, CliStartCheckTest,
+    ::testing::Values(
+        StartCheckCase{"NoFolders", {"-a"}, "入力フォルダを選択してください。"},
+        StartCheckCase{"InputMissing", {"/no/such/folder", "OUT"}, "指定された入力フォルダは存在しません。"},
+        StartCheckCase{"OutputNotGiven", {"IN"}, "出力フォルダを選択してください。"},
+        StartCheckCase{"OutputMissing", {"IN", "/no/such/folder"}, "指定された出力フォルダは存在しません。"},
+        StartCheckCase{"OutputInsideInput", {"IN", "IN/out"}, "入力フォルダの配下を出力フォルダにすることはできません。"},
+        StartCheckCase{"KeepWithoutAnswer", {"-k", "IN", "OUT"}, "処理を続行しますか？"},
+        StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option"}),
+    [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliProgramTest, KeepWithYesRunsWithoutAsking) {
+  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("s.bms"), "#WAV01 kick.wav\r\n");
+  const ProgramResult result = Cli({"-kwy", In().string(), Out().string()});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(jobtest::StartsWith(jobtest::ReadBytes(Out("kick.wav")), "OggS"));
+  EXPECT_EQ(jobtest::ReadBytes(Out("s.bms")), "#WAV01 kick.wav\r\n");
+}
+
+TEST_F(CliProgramTest, LogMatchesTheDialogProgramsLog) {
+  WriteBytes(In("a.txt"), "a");
+  ASSERT_EQ(Cli({In().string(), Out().string()}).exitCode, 0);
+  const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
+  std::string header;
+  ASSERT_TRUE(Utf16ToCp932(u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧", header, false));
+  const std::size_t dateEnd = log.find("\r\n");
+  ASSERT_NE(dateEnd, std::string::npos);
+  EXPECT_TRUE(std::regex_match(log.substr(0, dateEnd), std::regex(R"(\d+/\d+/\d+ \d+:\d+:\d+)")));
+  EXPECT_EQ(log.substr(dateEnd + 2), header + "\r\n" + In().string() + ",OK,0,0,0,1,0\r\n\r\n");
+}
+
+TEST_F(CliProgramTest, HelpAndVersion) {
+  const ProgramResult help = Cli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--keep-scripts"), std::string::npos);
+  const ProgramResult version = Cli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("hoshibako-cli \\d+\\.\\d+\n")));
+}
+
+// A long run: many folders, each with a sound file that takes a while.
+void MakeLongRun(const fs::path& in, int folders, std::uint32_t frames) {
+  const std::string wav = WavBytes(44100, 16, frames);
+  for (int i = 0; i < folders; ++i) WriteBytes(in / ("f" + std::to_string(100 + i)) / "long.wav", wav);
+}
+
+TEST_F(CliProgramTest, InterruptStopsAtTheNextCheckPointAndExits130) {
+  MakeLongRun(In(), 30, 44100);
+  bool sent = false;
+  const ProgramResult result =
+      RunProgram(HOSHIBAKO_CLI_PATH, {"-a", "--json", In().string(), Out().string()}, tmp.path().string(),
+                 [&](const std::string& err, int pid) {
+                   if (!sent && err.find("[3/31]") != std::string::npos) {
+                     Interrupt(pid);
+                     sent = true;
+                   }
+                 });
+  ASSERT_TRUE(sent) << result.err;
+  EXPECT_EQ(result.exitCode, 130) << result.err;
+  EXPECT_NE(result.out.find("\"cancelled\": true"), std::string::npos) << result.out;
+  // One cancelled row, the last: the walk stopped in that folder, either
+  // right after listing it or after its file, which was then finished and
+  // counted.
+  const std::regex cancelledRow(
+      R"re(\{"folder": "[^"]*/(f\d+)", "status": "キャンセル", "bmsCount": 0, "soundCount": ([01]), [^}]*\}\], "totals")re");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(result.out, match, cancelledRow)) << result.out;
+  EXPECT_EQ(result.out.find("キャンセル"), result.out.rfind("キャンセル"));
+  const fs::path converted = Out(match[1].str() + "/long.ogg");
+  if (match[2] == "1") {
+    EXPECT_TRUE(jobtest::StartsWith(jobtest::ReadBytes(converted), "OggS"));
+  } else {
+    EXPECT_FALSE(fs::exists(converted));
+  }
+  EXPECT_FALSE(fs::exists(Out("f129")));
+  EXPECT_NE(result.err.find("処理を終了しています..."), std::string::npos) << result.err;
+}
+
+TEST_F(CliProgramTest, SecondInterruptEndsAtOnce) {
+  // Copying a named pipe waits until someone writes to it: a file that
+  // never finishes on its own. The first interrupt must wait for it, the
+  // second must not.
+  const fs::path pipe = In("endless.txt");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  int sent = 0;
+  int quietSeconds = 0;
+  std::size_t seen = 0;
+  const ProgramResult result = RunProgram(
+      HOSHIBAKO_CLI_PATH, {In().string(), Out().string()}, tmp.path().string(), [&](const std::string& err, int pid) {
+        const bool quiet = err.size() == seen;
+        seen = err.size();
+        // A quiet second after the folder line: listing takes no time, so
+        // the worker now waits inside the copy.
+        if (sent == 0 && quiet && err.find("[1/1]") != std::string::npos) {
+          Interrupt(pid);
+          sent = 1;
+        } else if (sent == 1 && err.find("処理を終了しています...") != std::string::npos) {
+          // The first interrupt was seen and the copy still blocks.
+          Interrupt(pid);
+          sent = 2;
+        } else if (sent == 2 && ++quietSeconds == 10) {
+          // Still running: let the copy end so that the test fails instead
+          // of hanging.
+          const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+          if (writer >= 0) close(writer);
+        }
+      });
+  ASSERT_EQ(sent, 2) << result.err;
+  EXPECT_EQ(result.exitCode, 130);
+  // Ended inside the copy: no results were printed.
+  EXPECT_TRUE(result.out.empty()) << result.out;
+}
+
+}  // namespace

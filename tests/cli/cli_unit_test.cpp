@@ -1,0 +1,182 @@
+// The command line's pieces on their own: arguments, the report texts and
+// the message loop that carries the worker's messages to the main thread.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "cli/cli_options.h"
+#include "cli/cli_report.h"
+#include "cli/queued_message_target.h"
+#include "job/messages.h"
+#include "util/unicode.h"
+
+namespace {
+
+struct ArgumentCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool ok;
+  OptionFlags options;
+  bool yes;
+  bool json;
+};
+
+class ArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(ArgumentTest, ParsesOptionsAndFolders) {
+  const ArgumentCase& c = GetParam();
+  CliOptions options;
+  std::string error;
+  ASSERT_EQ(ParseCliArguments(c.arguments, options, error), c.ok) << error;
+  if (!c.ok) {
+    EXPECT_FALSE(error.empty());
+    return;
+  }
+  EXPECT_EQ(options.settings.options, c.options);
+  EXPECT_EQ(options.answerYes, c.yes);
+  EXPECT_EQ(options.json, c.json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ArgumentTest,
+    ::testing::Values(
+        ArgumentCase{"NoOptions", {"in", "out"}, true, 0, false, false},
+        ArgumentCase{"EachShortOption", {"-s", "-w", "-i", "-r", "in", "out"}, true, 0x0F, false, false},
+        ArgumentCase{"LongOptions", {"--subfolders", "--sound", "--images", "--repair", "in", "out"}, true, 0x0F,
+                     false, false},
+        ArgumentCase{"AllIsSubfoldersSoundImages", {"-a", "in", "out"}, true, 0x07, false, false},
+        ArgumentCase{"GroupedShortOptions", {"-ay", "in", "out"}, true, 0x07, true, false},
+        ArgumentCase{"KeepClearsRepair", {"-r", "-k", "in", "out"}, true, KeepBmsUnchanged, false, false},
+        ArgumentCase{"KeepClearsRepairInEitherOrder", {"--keep-scripts", "--repair", "-w", "in", "out"}, true,
+                     KeepBmsUnchanged | CompressSound, false, false},
+        ArgumentCase{"JsonAndYes", {"--json", "--yes", "in", "out"}, true, 0, true, true},
+        ArgumentCase{"OptionsAfterTheFolders", {"in", "out", "-w"}, true, CompressSound, false, false},
+        ArgumentCase{"DoubleDashEndsOptions", {"--", "-in", "out"}, true, 0, false, false},
+        ArgumentCase{"UnknownShort", {"-x", "in", "out"}, false, 0, false, false},
+        ArgumentCase{"UnknownLong", {"--fast", "in", "out"}, false, 0, false, false},
+        ArgumentCase{"ThreeFolders", {"a", "b", "c"}, false, 0, false, false}),
+    [](const ::testing::TestParamInfo<ArgumentCase>& info) { return std::string(info.param.name); });
+
+TEST(ArgumentTest, FoldersAreKeptAsGivenAndMayBeMissing) {
+  CliOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseCliArguments({"曲/in", "-"}, options, error));
+  EXPECT_EQ(options.settings.inputFolder, U16("曲/in"));
+  EXPECT_EQ(options.settings.outputFolder, u"-");
+  // A missing folder is left for the start check to report.
+  ASSERT_TRUE(ParseCliArguments({"-w"}, options, error));
+  EXPECT_TRUE(options.settings.inputFolder.empty());
+}
+
+TEST(ReportTest, JsonEscapesQuotesBackslashesAndControlCharacters) {
+  EXPECT_EQ(JsonString(u"a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
+  EXPECT_EQ(JsonString(U16("曲")), "\"曲\"");
+}
+
+TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
+  FolderResult row;
+  row.folder = u"/in";
+  row.status = FolderStatus::HasErrors;
+  row.soundCount = 2;
+  row.AddErrorFile(u"bad.wav");
+  const RunTotals totals{3, 1000, 400};
+  EXPECT_EQ(ResultJsonText({row}, totals, true),
+            "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
+            "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"]}], "
+            "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
+}
+
+TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {
+  EXPECT_EQ(TotalsLineText(RunTotals{4, 1000, 250}), "total: 4 files, 1000 bytes read, 250 bytes written, 75.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{0, 0, 0}), "total: 0 files, 0 bytes read, 0 bytes written, 0.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 150}), "total: 1 files, 100 bytes read, 150 bytes written, -50.0% saved\n");
+}
+
+TEST(ReportTest, TableAlignsWideCharactersAndListsFailedNames) {
+  FolderResult a;
+  a.folder = U16("/曲");
+  a.copiedCount = 12;
+  FolderResult b;
+  b.folder = u"/songs/x";
+  b.status = FolderStatus::HasErrors;
+  b.AddErrorFile(u"one.wav");
+  b.AddErrorFile(u"two.bmp");
+  const std::string text = ResultTableText({a, b}, RunTotals{12, 10, 10}, false);
+  const std::string expected =
+      "対象フォルダ  処理結果    BMS  音声  画像  無変換  エラー\n"
+      "/曲           OK            0     0     0      12       0\n"
+      "/songs/x      エラーあり    0     0     0       0       2\n"
+      "\n"
+      "エラーファイル一覧: /songs/x\n"
+      "  one.wav\n"
+      "  two.bmp\n"
+      "\n"
+      "total: 12 files, 10 bytes read, 10 bytes written, 0.0% saved\n";
+  EXPECT_EQ(text, expected);
+}
+
+TEST(ReportTest, DisplayWidthAndFitting) {
+  EXPECT_EQ(DisplayWidth(U16("abc")), 3u);
+  EXPECT_EQ(DisplayWidth(U16("曲ｱＡ")), 5u);  // half-width katakana is narrow
+  EXPECT_EQ(FitToColumns(u"short", 10), u"short");
+  EXPECT_EQ(FitToColumns(u"/a/long/path/name.wav", 11), u"...name.wav");
+  EXPECT_EQ(FitToColumns(U16("曲曲曲曲"), 6), U16("...曲"));
+}
+
+// The worker's side of the loop runs on its own thread, as in the program.
+TEST(QueuedMessageTargetTest, SendsWaitForTheirHandlingAndKeepTheOrder) {
+  QueuedMessageTarget loop;
+  std::vector<std::uint32_t> handled;
+  std::vector<std::u16string> texts;
+  std::atomic<int> handledCount{0};
+  bool sendSawItsHandling = true;
+
+  std::thread worker([&] {
+    for (std::uint32_t i = 0; i < 50; ++i) {
+      loop.SendToDialog(MSG_FOLDER_POSITION, i, 0);
+      // A send returns only once its message was handled.
+      if (handledCount.load() != static_cast<int>(2 * i + 1)) sendSawItsHandling = false;
+      loop.SendToDialog(MSG_FILE_TEXT, 0, TextParam(u"file " + DecimalText(i)));
+    }
+    loop.PostToDialog(MSG_WORKER_DONE, 0, 0);
+  });
+  loop.Run(
+      [&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+        handled.push_back(message);
+        if (message == MSG_FILE_TEXT) texts.push_back(*TakeTextParam(lParam));
+        if (message == MSG_FOLDER_POSITION) {
+          EXPECT_EQ(wParam, (handled.size() - 1) / 2);
+        }
+        ++handledCount;
+        return message != MSG_WORKER_DONE;
+      },
+      nullptr, 10);
+  worker.join();
+
+  EXPECT_TRUE(sendSawItsHandling);
+  ASSERT_EQ(handled.size(), 101u);
+  EXPECT_EQ(handled.back(), MSG_WORKER_DONE);
+  EXPECT_EQ(texts.size(), 50u);
+  EXPECT_EQ(texts[49], u"file 49");
+}
+
+TEST(QueuedMessageTargetTest, IdleRunsWhileNothingArrives) {
+  QueuedMessageTarget loop;
+  int idleCalls = 0;
+  std::atomic<bool> release{false};
+  std::thread worker([&] {
+    while (!release.load()) std::this_thread::yield();
+    loop.PostToDialog(MSG_WORKER_DONE, 0, 0);
+  });
+  loop.Run([](std::uint32_t, std::uintptr_t, std::intptr_t) { return false; },
+           [&] {
+             if (++idleCalls == 3) release = true;
+           },
+           1);
+  worker.join();
+  EXPECT_GE(idleCalls, 3);
+}
+
+}  // namespace
