@@ -68,10 +68,13 @@ bool RebuildLineBytes(const std::string& bytes, const ScriptCommand& command, bo
     value += extensionBytes;
   }
 
-  std::string token;
-  if (keepTokenCase) {
-    token = bytes.substr(tokenStart, tokenEnd - tokenStart);
-  } else if (!Utf16ToCp932(command.keyword + command.id, token, /*allowEscapes=*/true)) {
+  // The word keeps its bytes unless upper-casing changed it, so a repair
+  // that changes nothing leaves the whole line as it was read.
+  std::string token = bytes.substr(tokenStart, tokenEnd - tokenStart);
+  std::u16string writtenToken;
+  Cp932ToUtf16(token, writtenToken, /*escapeInvalid=*/true);
+  if (!keepTokenCase && writtenToken != command.keyword + command.id &&
+      !Utf16ToCp932(command.keyword + command.id, token, /*allowEscapes=*/true)) {
     return false;
   }
   out = token + ' ' + value;

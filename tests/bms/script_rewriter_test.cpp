@@ -108,6 +108,8 @@ const RuleCase kRuleCases[] = {
      "#BMP01 \x95\x5C\\\x83\x5C.png"},
     {"FullWidthWordUpperCased", Repair, "#\x82\x94\x82\x89 x", "#\x82\x73\x82\x68 x"},  // #ｔｉ -> #ＴＩ
     {"NonPreferredCodeInRebuiltValue", Sound, "#WAV01 \x87\x90\xED\x40.wav", "#WAV01 \x87\x90\xED\x40.ogg"},
+    {"NonPreferredCodeInRepairedWord", Repair, "#\x87\x90\xED\x40  x", "#\x87\x90\xED\x40 x"},
+    {"NonPreferredCodeInLowerCaseWord", Repair, "#a\x87\x90 x", "#A\x81\xE0 x"},
     {"InvalidBytesInRebuiltValue", Sound, "#WAV01 \x81\x20\xFD.wav", "#WAV01 \x81\x20\xFD.ogg"},
     {"StrayCrStaysInUnchangedLine", Sound, "#TITLE x\r", "#TITLE x\r"},
 };
