@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -52,7 +53,7 @@ QtDialog* DialogOf(WindowHandle handle) {
 QFont DialogFont() {
   static const QString family = [] {
     const QStringList installed = QFontDatabase::families();
-    for (const char* candidate : {"MS UI Gothic", "IPAGothic", "Noto Sans CJK JP"}) {
+    for (const char* candidate : {"MS UI Gothic", "Noto Sans CJK JP", "IPAGothic"}) {
       if (installed.contains(QString::fromLatin1(candidate))) return QString::fromLatin1(candidate);
     }
     return QString();
@@ -204,8 +205,15 @@ void QtDialog::Build() {
     } else {
       widget->setFocusPolicy(Qt::NoFocus);
     }
-    widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), units.X(control.rect.width),
-                        units.Y(control.rect.height));
+    int width = units.X(control.rect.width);
+    const int height = units.Y(control.rect.height);
+    // The substitute fonts' glyphs can run a few pixels wider than the face
+    // the layout was made for; a one-line label then keeps its whole text
+    // instead of wrapping its last characters out of sight.
+    if (control.kind == ControlKind::Label && !text.isEmpty() && height < 2 * units.charHeight) {
+      width = std::max(width, QFontMetrics(font).horizontalAdvance(text) + 1);
+    }
+    widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), width, height);
     if (control.id != kNoControlId) controls_[control.id] = widget;
   }
 }

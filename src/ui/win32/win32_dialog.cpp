@@ -1,0 +1,73 @@
+// Dialogs on Win32: each dialog is created from its template in the
+// program's resources (DialogBoxParamW) and every message of its window goes
+// through DialogProcedure. The object pointer lives in the window's user data.
+
+#include <windows.h>
+
+#include <utility>
+
+#include "ui/dialog_base.h"
+#include "ui/win32/win32_testing.h"
+
+namespace {
+
+// Posted to a dialog once its initialisation is done, so the test hook runs
+// inside the dialog's own modal loop with the window already shown. A value
+// of the application range, away from the dialogs' own WM_USER messages.
+constexpr UINT kDialogShownMessage = WM_APP + 0x3A7;
+
+std::function<void(DialogBase&)>& ShownHook() {
+  static std::function<void(DialogBase&)> hook;
+  return hook;
+}
+
+HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
+
+INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kDialogShownMessage) {
+    DialogBase* dialog = BoundDialog(window);
+    if (dialog != nullptr && ShownHook()) ShownHook()(*dialog);
+    return TRUE;
+  }
+  const INT_PTR result = DialogProcedure(window, message, wParam, lParam);
+  if (message == WM_INITDIALOG && ShownHook()) PostMessageW(window, kDialogShownMessage, 0, 0);
+  return result;
+}
+
+}  // namespace
+
+std::intptr_t DialogBase::RunModal(WindowHandle parent) {
+  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), Hwnd(parent),
+                                         Win32DialogProc, reinterpret_cast<LPARAM>(this));
+  // The window is destroyed by now; never hand it out again.
+  window = nullptr;
+  return result;
+}
+
+WindowHandle DialogBase::Item(int controlId) const {
+  if (window == nullptr) return nullptr;
+  return GetDlgItem(Hwnd(window), controlId);
+}
+
+std::intptr_t DialogBase::SendToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (window == nullptr) return 0;
+  return SendMessageW(Hwnd(window), message, wParam, lParam);
+}
+
+void DialogBase::PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (window != nullptr) PostMessageW(Hwnd(window), message, wParam, lParam);
+}
+
+void DialogBase::EndModal(std::intptr_t result) {
+  if (window != nullptr) EndDialog(Hwnd(window), result);
+}
+
+DialogBase* BoundDialog(WindowHandle window) {
+  return reinterpret_cast<DialogBase*>(GetWindowLongPtrW(Hwnd(window), GWLP_USERDATA));
+}
+
+void BindDialog(WindowHandle window, DialogBase* dialog) {
+  SetWindowLongPtrW(Hwnd(window), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
+}
+
+void SetDialogShownHookForTesting(std::function<void(DialogBase&)> hook) { ShownHook() = std::move(hook); }
