@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "util/path.h"
 #include "util/unicode.h"
 
 namespace {
@@ -99,6 +100,18 @@ bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& op
   if (folders.size() >= 1) options.settings.inputFolder = Utf8ToUtf16(folders[0]);
   if (folders.size() >= 2) options.settings.outputFolder = Utf8ToUtf16(folders[1]);
   return true;
+}
+
+std::u16string AbsoluteFolder(const std::u16string& folder, const std::u16string& current) {
+  if (folder.empty() || current.empty()) return folder;
+  if (folder[0] == kPathSeparator) return folder;
+#ifdef _WIN32
+  // A drive letter ("C:") or a network path also starts at a root.
+  if (folder.size() >= 2 && folder[1] == u':') return folder;
+  if (folder[0] == u'/') return folder;
+#endif
+  if (folder == u".") return current;
+  return CombinePath(current, folder);
 }
 
 std::string CliUsageText() {

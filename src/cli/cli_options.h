@@ -20,5 +20,11 @@ struct CliOptions {
 // keep-contents option clears the repair option.
 bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options, std::string& error);
 
+// The folder as an absolute path: a relative text is put below `current`.
+// The walk joins names onto its folders and resolves "." and ".." as it
+// does so, which only keeps the meaning of a path that starts at a root.
+// An empty text stays empty (the start check reports it).
+std::u16string AbsoluteFolder(const std::u16string& folder, const std::u16string& current);
+
 // The --help text.
 std::string CliUsageText();

@@ -15,6 +15,7 @@
 #include "job/conversion_job.h"
 #include "job/messages.h"
 #include "job/start_validation.h"
+#include "util/path.h"
 #include "util/unicode.h"
 
 #ifndef HOSHIBAKO_VERSION
@@ -78,6 +79,10 @@ int main(int argc, char** argv) {
     std::puts("hoshibako-cli " HOSHIBAKO_VERSION);
     return kExitOk;
   }
+
+  const std::u16string current = CurrentDirectory();
+  options.settings.inputFolder = AbsoluteFolder(options.settings.inputFolder, current);
+  options.settings.outputFolder = AbsoluteFolder(options.settings.outputFolder, current);
 
   const StartValidation check = ValidateStart(options.settings.inputFolder, options.settings.outputFolder);
   if (check != StartValidation::Valid) {

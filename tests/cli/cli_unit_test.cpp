@@ -70,6 +70,16 @@ TEST(ArgumentTest, FoldersAreKeptAsGivenAndMayBeMissing) {
   EXPECT_TRUE(options.settings.inputFolder.empty());
 }
 
+#ifndef _WIN32  // POSIX path forms
+TEST(ArgumentTest, RelativeFoldersArePutBelowTheCurrentFolder) {
+  EXPECT_EQ(AbsoluteFolder(u"../songs/a", u"/home/u/work"), u"/home/u/songs/a");
+  EXPECT_EQ(AbsoluteFolder(u"in", u"/home/u"), u"/home/u/in");
+  EXPECT_EQ(AbsoluteFolder(u".", u"/home/u"), u"/home/u");
+  EXPECT_EQ(AbsoluteFolder(u"/abs/in", u"/home/u"), u"/abs/in");
+  EXPECT_EQ(AbsoluteFolder(u"", u"/home/u"), u"");
+}
+#endif
+
 TEST(ReportTest, JsonEscapesQuotesBackslashesAndControlCharacters) {
   EXPECT_EQ(JsonString(u"a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
   EXPECT_EQ(JsonString(U16("曲")), "\"曲\"");
