@@ -6,9 +6,9 @@
 #include <cmath>
 #include <fstream>
 #include <random>
+#include <string>
 #include <system_error>
 
-#include "util/unicode.h"
 
 namespace {
 
@@ -128,9 +128,12 @@ ScratchFolder::~ScratchFolder() {
   if (!root_.empty()) std::filesystem::remove_all(root_, error);
 }
 
-std::filesystem::path ScratchFolder::Path(std::string_view name) const { return root_ / std::string(name); }
+// Names are UTF-8; the path object keeps them right on every platform.
+std::filesystem::path ScratchFolder::Path(std::string_view name) const {
+  return root_ / std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
 
-std::u16string ScratchFolder::WidePath(std::string_view name) const { return U16(Path(name).string()); }
+std::u16string ScratchFolder::WidePath(std::string_view name) const { return Path(name).u16string(); }
 
 bool ScratchFolder::Write(std::string_view name, const Bytes& bytes) const {
   std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);

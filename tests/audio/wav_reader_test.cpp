@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "audio_test_support.h"
-#include "util/unicode.h"
 
 namespace {
 

@@ -13,7 +13,6 @@
 
 #include "audio/wav_to_ogg_converter_testing.h"
 #include "audio_test_support.h"
-#include "util/unicode.h"
 
 namespace {
 
