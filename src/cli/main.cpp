@@ -64,7 +64,8 @@ int ExitCodeOf(const std::vector<FolderResult>& rows, bool cancelled) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  PrepareTerminalOutput();
+  const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
   CliOptions options;
   std::string error;
   if (!ParseCliArguments(arguments, options, error)) {

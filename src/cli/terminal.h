@@ -4,9 +4,17 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The terminal and signal handling of the command line. One implementation
 // per platform (terminal_posix.cpp here).
+
+// The program's arguments (without its name) as UTF-8, whatever encoding
+// the platform hands them over in.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Makes the terminal show the UTF-8 text the program writes.
+void PrepareTerminalOutput();
 
 bool StandardInputIsTerminal();
 bool StandardErrorIsTerminal();

@@ -23,6 +23,13 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  // File names and arguments are UTF-8 bytes here already.
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void PrepareTerminalOutput() {}
+
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

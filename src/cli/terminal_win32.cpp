@@ -1,35 +1,49 @@
 #include <windows.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <iostream>
 
 #include "cli/terminal.h"
+#include "util/unicode.h"
 
 namespace {
 
 std::atomic<bool>* interruptFlag = nullptr;
 std::atomic<int> interruptCount{0};
 
-// The console runs control handlers on a thread of their own, so the handler
-// may store the flag and end the process directly.
-BOOL WINAPI OnConsoleControl(DWORD event) {
+// Runs on a thread of its own that the console starts for the event.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   if (interruptCount.fetch_add(1) > 0) ExitProcess(130);
   if (interruptFlag != nullptr) interruptFlag->store(true);
   return TRUE;
 }
 
-bool IsConsole(DWORD which) {
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
-}
-
 }  // namespace
 
-bool StandardInputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  // The narrow arguments are in the ANSI code page; the wide command line
+  // has every character.
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv + 1, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) {
+    std::u16string text;
+    for (const wchar_t* c = wide[i]; *c != L'\0'; ++c) text += static_cast<char16_t>(*c);
+    arguments.push_back(Utf16ToUtf8(text));
+  }
+  LocalFree(wide);
+  return arguments;
+}
 
-bool StandardErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+void PrepareTerminalOutput() { SetConsoleOutputCP(CP_UTF8); }
+
+bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+
+bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::size_t StandardErrorColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info;
@@ -49,8 +63,9 @@ bool ReadStandardInputLine(std::string& line) {
 void InstallInterruptHandler(std::atomic<bool>* cancelFlag) {
   interruptFlag = cancelFlag;
   interruptCount = 0;
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-// Console events never interrupt a thread here; nothing needs blocking.
+// Console events arrive on a thread of their own, never inside the
+// worker's file reads, so nothing needs to be blocked here.
 bool StartWithInterruptBlocked(const std::function<bool()>& start) { return start(); }
