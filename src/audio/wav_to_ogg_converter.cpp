@@ -26,9 +26,9 @@ constexpr char kEncoderName[] = "Hoshibako-OggVorbisEncoder";
 constexpr int kSliceBytes = 512;
 constexpr int kAnalysisBufferFrames = 8192;
 
-// The base quality of the variable-bit-rate set-up. Keysounds are mostly
-// recorded at low rates where the higher steps buy little; the high rates
-// are kept for sources that were made high on purpose.
+// The base quality of the variable-bit-rate set-up, from the sample rate
+// alone: the lower the rate, the lower the quality; rates outside the table
+// get a middle value.
 float QualityForRate(std::uint32_t sampleRate) {
   switch (sampleRate) {
     case 8000:
