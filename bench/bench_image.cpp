@@ -67,7 +67,8 @@ double PhotoValue(int x, int y, int channel, double scale, Noise& noise) {
 
 // Flat artwork: a background, rectangles and stripes of a few colours.
 std::uint32_t FlatColor(int x, int y, int seed) {
-  static const std::uint32_t colors[] = {0x1B2A49, 0xF2F2F2, 0xE0483E, 0x3FA7D6, 0xFAC05E, 0x59CD90, 0x000000};
+  static const std::uint32_t colors[] = {0x1B2A49, 0xF2F2F2, 0xE0483E, 0x3FA7D6,
+                                         0xFAC05E, 0x59CD90, 0x000000};
   const int cell = ((x / 37 + seed) * 7 + (y / 29) * 3) % 11;
   if (((x + y + seed * 5) / 6) % 9 == 0) return colors[6];
   return colors[cell < 5 ? 0 : cell % 6];
@@ -194,7 +195,8 @@ bool MinimalConvert(const std::string& source, const std::string& destination) {
   MinimalImage image{u32(18), u32(22), bytes[28], bytes.data(), u32(10), nullptr, nullptr};
   std::vector<png_color> palette(256);
   for (int i = 0; i < 256 && image.bitCount == 8; ++i) {
-    palette[static_cast<std::size_t>(i)] = png_color{bytes[54 + i * 4 + 2], bytes[54 + i * 4 + 1], bytes[54 + i * 4]};
+    palette[static_cast<std::size_t>(i)] =
+        png_color{bytes[54 + i * 4 + 2], bytes[54 + i * 4 + 1], bytes[54 + i * 4]};
   }
   std::vector<std::uint8_t> row(image.width * 3);
   image.palette = palette.data();
@@ -242,15 +244,16 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 5; ++i) set.push_back({"stage" + std::to_string(i), 640, 480, 8, i % 2 == 0});
   for (int i = 0; i < 2; ++i) set.push_back({"back" + std::to_string(i), 1280, 720, 24, i == 0});
 
-  const fs::path root = fs::temp_directory_path() / ("hoshibako-bench-image-" + std::to_string(std::random_device{}()));
+  const fs::path root =
+      fs::temp_directory_path() / ("hoshibako-bench-image-" + std::to_string(std::random_device{}()));
   fs::create_directories(root / "in");
   std::vector<std::string> sources;
   std::uintmax_t inputBytes = 0;
   for (std::size_t i = 0; i < set.size(); ++i) {
     const std::vector<std::uint8_t> bitmap = MakeBitmap(set[i], static_cast<int>(i));
     const std::string path = (root / "in" / (set[i].name + ".bmp")).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bitmap.data()),
-                                                static_cast<std::streamsize>(bitmap.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bitmap.data()), static_cast<std::streamsize>(bitmap.size()));
     sources.push_back(path);
     inputBytes += bitmap.size();
   }
@@ -258,9 +261,9 @@ int main(int argc, char** argv) {
               passes);
 
   const BmpToPngConverter converter;
-  const Result ours = Measure(sources, (root / "ours").string(), passes, [&](const auto& in, const auto& out) {
-    return converter.Convert(U16(in), U16(out));
-  });
+  const Result ours =
+      Measure(sources, (root / "ours").string(), passes,
+              [&](const auto& in, const auto& out) { return converter.Convert(U16(in), U16(out)); });
   const Result minimal = Measure(sources, (root / "minimal").string(), passes, MinimalConvert);
 
   const char* override = std::getenv("HOSHIBAKO_CONVERT");
@@ -274,7 +277,8 @@ int main(int argc, char** argv) {
   }
 
   std::printf("%-22s %10s %12s\n", "converter", "seconds", "bytes");
-  std::printf("%-22s %10.3f %12ju%s\n", "BmpToPngConverter", ours.seconds, ours.bytes, ours.ok ? "" : "  (failures)");
+  std::printf("%-22s %10.3f %12ju%s\n", "BmpToPngConverter", ours.seconds, ours.bytes,
+              ours.ok ? "" : "  (failures)");
   std::printf("%-22s %10.3f %12ju%s\n", "minimal libpng driver", minimal.seconds, minimal.bytes,
               minimal.ok ? "" : "  (failures)");
   if (haveConvert) {
@@ -293,7 +297,8 @@ int main(int argc, char** argv) {
   if (haveConvert) {
     const double timeRatio = ours.seconds / imagemagick.seconds;
     const bool timeOk = timeRatio <= 0.7;
-    std::printf("time against convert: %.2f x (target at most 0.70 x): %s\n", timeRatio, timeOk ? "ok" : "MISSED");
+    std::printf("time against convert: %.2f x (target at most 0.70 x): %s\n", timeRatio,
+                timeOk ? "ok" : "MISSED");
     std::printf("minimal driver against convert: %.2f x\n", minimal.seconds / imagemagick.seconds);
     pass = pass && timeOk;
   }

@@ -49,8 +49,8 @@ bool ReadCoreHeader(ByteCursor& in, BitmapInfo& info) {
 bool ReadInfoHeader(ByteCursor& in, BitmapInfo& info) {
   return in.ReadI32(info.width) && in.ReadI32(info.height) && in.ReadU16(info.planes) &&
          in.ReadU16(info.bitCount) && in.ReadU32(info.compression) && in.ReadU32(info.imageSize) &&
-         in.ReadI32(info.xPixelsPerMeter) && in.ReadI32(info.yPixelsPerMeter) && in.ReadU32(info.colorsUsed) &&
-         in.ReadU32(info.colorsImportant);
+         in.ReadI32(info.xPixelsPerMeter) && in.ReadI32(info.yPixelsPerMeter) &&
+         in.ReadU32(info.colorsUsed) && in.ReadU32(info.colorsImportant);
 }
 
 // Reads the colour table of a 1-, 4- or 8-bit bitmap into 4-byte entries.
@@ -76,8 +76,8 @@ bool ReadColorTable(ByteCursor& in, BitmapInfo& info, std::vector<std::uint8_t>&
 
 }  // namespace
 
-bool ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& infoOut, std::vector<std::uint8_t>& colorTableOut,
-                 std::vector<std::uint8_t>& pixelsOut) {
+bool ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& infoOut,
+                 std::vector<std::uint8_t>& colorTableOut, std::vector<std::uint8_t>& pixelsOut) {
   ByteCursor in(file);
 
   // File header: signature, file size, two reserved words, pixel data offset.

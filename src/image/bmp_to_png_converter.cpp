@@ -38,7 +38,8 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 // false after the library's records are destroyed. Compression level and row
 // filters are left at the library's defaults.
 bool WritePng(std::FILE* file, const PngImage& image) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpToRecoveryPoint, IgnoreWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpToRecoveryPoint, IgnoreWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
@@ -141,8 +142,13 @@ bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16stri
   std::vector<png_bytep> rows(height);
   std::vector<png_color> palette;
   std::vector<std::uint8_t> rgb;
-  PngImage image{static_cast<png_uint_32>(info.width), static_cast<png_uint_32>(info.height), 8, 0, nullptr, 0,
-                 rows.data()};
+  PngImage image{.width = static_cast<png_uint_32>(info.width),
+                 .height = static_cast<png_uint_32>(info.height),
+                 .bitDepth = 8,
+                 .colorType = PNG_COLOR_TYPE_RGB,
+                 .palette = nullptr,
+                 .paletteSize = 0,
+                 .rows = rows.data()};
   if (info.bitCount <= 8) {
     // The bitmap packs pixels as PNG does (leftmost in the high bits), so its
     // rows are handed over as they stand, padding included; the library takes
@@ -159,8 +165,8 @@ bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16stri
     rgb = BuildRgbImage(info, pixels);
     // Only one copy of the image stays alive while it is compressed.
     std::vector<std::uint8_t>().swap(pixels);
-    image.colorType = PNG_COLOR_TYPE_RGB;
-    for (std::size_t i = 0; i < height; ++i) rows[i] = rgb.data() + i * static_cast<std::size_t>(info.width) * 3;
+    const std::size_t rowBytes = static_cast<std::size_t>(info.width) * 3;
+    for (std::size_t i = 0; i < height; ++i) rows[i] = rgb.data() + i * rowBytes;
   }
 
   bool written = WritePng(file, image);

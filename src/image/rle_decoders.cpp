@@ -48,8 +48,8 @@ struct Output {
   std::uint64_t stride;
 };
 
-bool OpenOutput(std::span<std::uint8_t> pixels, std::int32_t width, std::int32_t height, unsigned bitsPerPixel,
-                Output& output) {
+bool OpenOutput(std::span<std::uint8_t> pixels, std::int32_t width, std::int32_t height,
+                unsigned bitsPerPixel, Output& output) {
   if (width <= 0 || height <= 0) return false;
   output.bytes = pixels.data();
   output.stride = RleStride(width, bitsPerPixel);

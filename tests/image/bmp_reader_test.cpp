@@ -1,3 +1,5 @@
+#include "image/bmp_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "image/bmp_reader.h"
 #include "image_test_support.h"
 #include "util/unicode.h"
 
@@ -51,13 +52,32 @@ const RefusalCase kRefusals[] = {
     {"ZeroWidth", [](auto& s) { s.width = 0; }},
     {"NegativeWidth", [](auto& s) { s.width = -3; }},
     {"TwoPlanes", [](auto& s) { s.planes = 2; }},
-    {"CoreHeaderZeroWidth", [](auto& s) { s.headerSize = 12; s.width = 0; }},
+    {"CoreHeaderZeroWidth",
+     [](auto& s) {
+       s.headerSize = 12;
+       s.width = 0;
+     }},
     {"PixelDataOneByteShort", [](auto& s) { s.data.pop_back(); }},
     {"ColorTableLongerThanFile", [](auto& s) { s.colorsUsed = 200; }},
     {"ColorsUsedAtMaximum", [](auto& s) { s.colorsUsed = 0xFFFFFFFFu; }},
-    {"PixelBufferAboveBound", [](auto& s) { s.bitCount = 24; s.width = 20000; s.height = 20000; }},
-    {"StrideAboveBound", [](auto& s) { s.bitCount = 24; s.width = 0x7FFFFFFF; s.height = 1; }},
-    {"ProductOverflows", [](auto& s) { s.bitCount = 24; s.width = 0x7FFFFFFF; s.height = 0x7FFFFFFF; }},
+    {"PixelBufferAboveBound",
+     [](auto& s) {
+       s.bitCount = 24;
+       s.width = 20000;
+       s.height = 20000;
+     }},
+    {"StrideAboveBound",
+     [](auto& s) {
+       s.bitCount = 24;
+       s.width = 0x7FFFFFFF;
+       s.height = 1;
+     }},
+    {"ProductOverflows",
+     [](auto& s) {
+       s.bitCount = 24;
+       s.width = 0x7FFFFFFF;
+       s.height = 0x7FFFFFFF;
+     }},
 };
 
 class BitmapRefusalTest : public testing::TestWithParam<RefusalCase> {};
@@ -79,7 +99,9 @@ TEST_P(BitmapRefusalTest, IsRefusedAndLeavesOutputsAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, BitmapRefusalTest, testing::ValuesIn(kRefusals),
-                         [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RefusalCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 struct Parsed {
   bool ok = false;
@@ -232,8 +254,8 @@ struct MismatchCase {
 // Compression that does not match the bit count decodes within the buffer
 // the bit count implies; the sanitizer build checks the bounds.
 const MismatchCase kMismatches[] = {
-    {"Rle8With1Bit", 1, 1}, {"Rle8With24Bit", 24, 1}, {"Rle4With1Bit", 1, 2}, {"Rle4With16Bit", 16, 2},
-    {"Rle4With8Bit", 8, 2},
+    {"Rle8With1Bit", 1, 1},   {"Rle8With24Bit", 24, 1}, {"Rle4With1Bit", 1, 2},
+    {"Rle4With16Bit", 16, 2}, {"Rle4With8Bit", 8, 2},
 };
 
 class MismatchedCompressionTest : public testing::TestWithParam<MismatchCase> {};
@@ -256,7 +278,9 @@ TEST_P(MismatchedCompressionTest, StaysInsideThePixelBuffer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bitmaps, MismatchedCompressionTest, testing::ValuesIn(kMismatches),
-                         [](const testing::TestParamInfo<MismatchCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<MismatchCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(BitmapReaderTest, ReadsFromAFileByItsPath) {
   TempFolder folder;

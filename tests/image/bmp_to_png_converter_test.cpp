@@ -67,7 +67,8 @@ void EncodeRow4(const std::vector<std::uint32_t>& row, std::vector<std::uint8_t>
       out.push_back(0);
       out.push_back(static_cast<std::uint8_t>(n));
       std::vector<std::uint8_t> packed((n + 1) / 2, 0);
-      for (std::size_t i = 0; i < n; ++i) packed[i / 2] |= static_cast<std::uint8_t>(row[x + i] << (i % 2 ? 0 : 4));
+      for (std::size_t i = 0; i < n; ++i)
+        packed[i / 2] |= static_cast<std::uint8_t>(row[x + i] << (i % 2 ? 0 : 4));
       out.insert(out.end(), packed.begin(), packed.end());
       if (packed.size() & 1) out.push_back(0);
       x += n;
@@ -109,11 +110,14 @@ struct RoundTripCase {
 };
 
 const RoundTripCase kRoundTrips[] = {
-    {"Pal1Full", 40, 1, 0, 13, 5, 0},     {"Pal1OneColor", 40, 1, 0, 9, 2, 1},  {"Pal4Full", 40, 4, 0, 7, 4, 0},
-    {"Pal4Short", 40, 4, 0, 11, 3, 5},    {"Pal8Full", 40, 8, 0, 9, 3, 0},      {"Pal8Short", 40, 8, 0, 10, 4, 20},
-    {"Rgb16", 40, 16, 0, 5, 3, 0},        {"Rgb24", 40, 24, 0, 7, 3, 0},        {"Rle8", 40, 8, 1, 37, 6, 30},
-    {"Rle4", 40, 4, 2, 29, 5, 0},         {"Core1", 12, 1, 0, 17, 2, 0},        {"Core8", 12, 8, 0, 6, 2, 0},
-    {"Core24", 12, 24, 0, 3, 2, 0},       {"Wide1", 40, 1, 0, 301, 2, 0},       {"Rle8Wide", 40, 8, 1, 600, 2, 0},
+    {"Pal1Full", 40, 1, 0, 13, 5, 0},  {"Pal1OneColor", 40, 1, 0, 9, 2, 1},
+    {"Pal4Full", 40, 4, 0, 7, 4, 0},   {"Pal4Short", 40, 4, 0, 11, 3, 5},
+    {"Pal8Full", 40, 8, 0, 9, 3, 0},   {"Pal8Short", 40, 8, 0, 10, 4, 20},
+    {"Rgb16", 40, 16, 0, 5, 3, 0},     {"Rgb24", 40, 24, 0, 7, 3, 0},
+    {"Rle8", 40, 8, 1, 37, 6, 30},     {"Rle4", 40, 4, 2, 29, 5, 0},
+    {"Core1", 12, 1, 0, 17, 2, 0},     {"Core8", 12, 8, 0, 6, 2, 0},
+    {"Core24", 12, 24, 0, 3, 2, 0},    {"Wide1", 40, 1, 0, 301, 2, 0},
+    {"Rle8Wide", 40, 8, 1, 600, 2, 0},
 };
 
 // Pixels with runs and with changing stretches, so that encoders use both
@@ -164,7 +168,8 @@ TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
   if (c.bitCount <= 8) {
     // Grey for the full 8-bit table: a palette PNG all the same, not a grey one.
     for (std::uint32_t i = 0; i < entries; ++i) {
-      spec.palette.push_back(c.name == std::string("Pal8Full") ? i * 0x010101 : (i * 0x3A5F17 + 0x102030) & 0xFFFFFF);
+      spec.palette.push_back(c.name == std::string("Pal8Full") ? i * 0x010101
+                                                               : (i * 0x3A5F17 + 0x102030) & 0xFFFFFF);
     }
   }
   const Image image = MakeImage(c, entries);
@@ -205,7 +210,8 @@ TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
         expected = ExpectedRgb(c, expected);
       }
       if (actual != expected && ++mismatches <= 5) {
-        ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << actual << " instead of " << expected;
+        ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << actual << " instead of "
+                      << expected;
       }
     }
   }
@@ -213,7 +219,9 @@ TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, RoundTripTest, testing::ValuesIn(kRoundTrips),
-                         [](const testing::TestParamInfo<RoundTripCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RoundTripCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 class ConverterTest : public testing::Test {
  protected:
@@ -238,7 +246,8 @@ TEST_F(ConverterTest, SixteenBitComponentsLandInTheTopFiveBits) {
   ASSERT_TRUE(Convert(spec));
   const DecodedPng png = Output();
   ASSERT_EQ(png.rows.size(), 1u);
-  EXPECT_EQ(png.rows[0], (std::vector<std::uint8_t>{248, 248, 248, 248, 0, 0, 0, 248, 0, 0, 0, 248, 0, 0, 0}));
+  EXPECT_EQ(png.rows[0],
+            (std::vector<std::uint8_t>{248, 248, 248, 248, 0, 0, 0, 248, 0, 0, 0, 248, 0, 0, 0}));
 }
 
 TEST_F(ConverterTest, TwentyFourBitBytesAreReversed) {
@@ -293,7 +302,9 @@ TEST_P(PaletteIndexTest, PaletteReachesTheLargestIndexWithBlack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, PaletteIndexTest, testing::ValuesIn(kIndexCases),
-                         [](const testing::TestParamInfo<IndexCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<IndexCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ConverterTest, PaddingBitsDoNotWidenThePalette) {
   // Three 1-bit pixels of index 0, the five padding bits set.

@@ -56,7 +56,8 @@ const GoodFile kGoodFiles[] = {
 };
 
 // Compares a converted file with its reference, both expanded to 8-bit RGB.
-void ExpectMatchesReference(const std::string& converted, const fs::path& referencePath, bool fiveBitChannels) {
+void ExpectMatchesReference(const std::string& converted, const fs::path& referencePath,
+                            bool fiveBitChannels) {
   std::uint32_t width = 0, height = 0, refWidth = 0, refHeight = 0;
   std::vector<std::uint8_t> rgb, reference;
   ASSERT_TRUE(ReadPngAsRgb(converted, width, height, rgb));
@@ -143,9 +144,9 @@ const KnownOutcome kKnownOutcomes[] = {
     {"q/pal8offs", true, true},         // a gap between the table and the pixels
     {"q/pal8oversizepal", true, true},  // 300 table entries, cut to 256
     {"q/rgb24largepal", true, true},    // a 24-bit file with a 300-entry table before its pixels
-    {"b/pal8badindex", true},     // indices past the table get black palette entries
-    {"b/badpalettesize", false},  // a table longer than the file
-    {"b/reallybig", false},       // pixel buffer above the bound
+    {"b/pal8badindex", true},           // indices past the table get black palette entries
+    {"b/badpalettesize", false},        // a table longer than the file
+    {"b/reallybig", false},             // pixel buffer above the bound
     {"b/rletopdown", false},
     {"b/shortfile", false},
     {"b/badwidth", false},
@@ -161,7 +162,8 @@ TEST_P(KnownOutcomeTest, ConvertsAsExpected) {
   if (!fs::exists(source)) GTEST_SKIP() << "bmpsuite not present at " << kSuite.string();
   TempFolder folder;
   const std::string destination = folder.Path("out.png");
-  ASSERT_EQ(BmpToPngConverter().Convert(U16(source.generic_string()), U16(destination)), GetParam().converted);
+  ASSERT_EQ(BmpToPngConverter().Convert(U16(source.generic_string()), U16(destination)),
+            GetParam().converted);
   if (GetParam().matchesReference) {
     ExpectMatchesReference(destination, kSuite / (std::string(GetParam().path) + ".png"), false);
   }

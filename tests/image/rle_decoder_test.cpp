@@ -23,7 +23,7 @@ struct RleCase {
   std::int32_t width;
   std::int32_t height;
   const char* stream;
-  const char* expected;  // the whole output buffer
+  const char* expected;        // the whole output buffer
   std::size_t bufferSize = 0;  // 0: exactly the stride times the height
 };
 
@@ -85,6 +85,8 @@ TEST_P(RleDecoderTest, DecodesIntoBuffer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, RleDecoderTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<RleCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RleCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
