@@ -147,14 +147,4 @@ TEST(ReaderPathTest, MissingFileAndUnrepresentableNameAreRefused) {
   EXPECT_EQ(samples, nullptr);
 }
 
-TEST(ReaderPathTest, KanaNameIsFound) {
-  ScratchFolder folder;
-  ASSERT_TRUE(folder.Write("\xE3\x82\xAD\xE3\x83\x83\xE3\x82\xAF.wav", WaveFile(Pcm(8, 1, 22050), kSamples)));
-  WaveFormat format;
-  std::unique_ptr<std::uint8_t[]> samples;
-  std::int32_t length = 0;
-  EXPECT_TRUE(ReadWaveFile(folder.WidePath("\xE3\x82\xAD\xE3\x83\x83\xE3\x82\xAF.wav"), format, samples, length));
-  EXPECT_EQ(length, 8);
-}
-
 }  // namespace

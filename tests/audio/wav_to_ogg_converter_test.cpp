@@ -107,16 +107,6 @@ TEST(ConverterTest, DestinationNameIsUsedAsGiven) {
   EXPECT_EQ(decoded.frames, 4410);
 }
 
-TEST(ConverterTest, ExistingDestinationIsReplaced) {
-  ScratchFolder folder;
-  const PcmFields fields = Pcm(16, 1, 22050);
-  ASSERT_TRUE(folder.Write("kick.wav", WaveFile(fields, SinePcm(fields, 0.2, {200}, 0.5))));
-  ASSERT_TRUE(folder.Write("kick.ogg", Bytes(200000, 'x')));
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("kick.wav"), folder.WidePath("kick.ogg")));
-  EXPECT_LT(FileBytes(folder.Path("kick.ogg")), 200000u);
-  EXPECT_TRUE(DecodeOgg(folder.Path("kick.ogg")).opened);
-}
-
 // ---------------------------------------------------------------------------
 // Quality follows the sample rate. Each table rate is paired with its
 // neighbour one hertz away, which is missing from the table (quality 0.5):
