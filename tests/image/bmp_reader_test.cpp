@@ -14,20 +14,20 @@
 namespace {
 
 // A valid 8-bit bitmap, 3 by 2 pixels, with a two-entry colour table.
-BitmapSpec SmallPalette8() {
-  BitmapSpec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.bitCount = 8;
-  spec.colorsUsed = 2;
-  spec.palette = {0x112233, 0x445566};
-  spec.data = {0, 1, 0, 0xA1, 1, 1, 0, 0xA2};
-  return spec;
+BitmapLayout SmallPalette8() {
+  BitmapLayout layout;
+  layout.width = 3;
+  layout.height = 2;
+  layout.bitCount = 8;
+  layout.colorsUsed = 2;
+  layout.palette = {0x112233, 0x445566};
+  layout.data = {0, 1, 0, 0xA1, 1, 1, 0, 0xA2};
+  return layout;
 }
 
 struct RefusalCase {
   const char* name;
-  std::function<void(BitmapSpec&)> changeSpec;
+  std::function<void(BitmapLayout&)> changeLayout;
   std::function<void(std::vector<std::uint8_t>&)> changeBytes = nullptr;
 };
 
@@ -83,9 +83,9 @@ const RefusalCase kRefusals[] = {
 class BitmapRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(BitmapRefusalTest, IsRefusedAndLeavesOutputsAlone) {
-  BitmapSpec spec = SmallPalette8();
-  if (GetParam().changeSpec) GetParam().changeSpec(spec);
-  std::vector<std::uint8_t> bytes = BuildBitmap(spec);
+  BitmapLayout layout = SmallPalette8();
+  if (GetParam().changeLayout) GetParam().changeLayout(layout);
+  std::vector<std::uint8_t> bytes = BuildBitmap(layout);
   if (GetParam().changeBytes) GetParam().changeBytes(bytes);
 
   BitmapInfo info;
@@ -110,17 +110,17 @@ struct Parsed {
   std::vector<std::uint8_t> pixels;
 };
 
-Parsed Parse(const BitmapSpec& spec) {
+Parsed Parse(const BitmapLayout& layout) {
   Parsed parsed;
-  parsed.ok = ParseBitmap(BuildBitmap(spec), parsed.info, parsed.table, parsed.pixels);
+  parsed.ok = ParseBitmap(BuildBitmap(layout), parsed.info, parsed.table, parsed.pixels);
   return parsed;
 }
 
 TEST(BitmapReaderTest, InfoHeaderFieldsAndPaddingAreDelivered) {
-  BitmapSpec spec = SmallPalette8();
-  spec.xPixelsPerMeter = 2835;
-  spec.yPixelsPerMeter = -5;
-  const Parsed p = Parse(spec);
+  BitmapLayout layout = SmallPalette8();
+  layout.xPixelsPerMeter = 2835;
+  layout.yPixelsPerMeter = -5;
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.info.headerSize, 40u);
   EXPECT_EQ(p.info.width, 3);
@@ -133,18 +133,18 @@ TEST(BitmapReaderTest, InfoHeaderFieldsAndPaddingAreDelivered) {
   EXPECT_EQ(p.info.colorsUsed, 2u);
   EXPECT_EQ(p.table, (std::vector<std::uint8_t>{0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0}));
   // Rows bottom first, padding bytes as stored.
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, CoreHeaderReadsAllThreeByteEntries) {
-  BitmapSpec spec;
-  spec.headerSize = 12;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bitCount = 8;
-  for (std::uint32_t i = 0; i < 256; ++i) spec.palette.push_back(i << 16 | (255 - i) << 8 | (i ^ 0x5A));
-  spec.data = {7, 200, 0, 0};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout;
+  layout.headerSize = 12;
+  layout.width = 2;
+  layout.height = 1;
+  layout.bitCount = 8;
+  for (std::uint32_t i = 0; i < 256; ++i) layout.palette.push_back(i << 16 | (255 - i) << 8 | (i ^ 0x5A));
+  layout.data = {7, 200, 0, 0};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.info.headerSize, 12u);
   EXPECT_EQ(p.info.compression, 0u);
@@ -154,91 +154,91 @@ TEST(BitmapReaderTest, CoreHeaderReadsAllThreeByteEntries) {
   EXPECT_EQ(p.table[200 * 4 + 1], 55);
   EXPECT_EQ(p.table[200 * 4 + 2], 200);
   EXPECT_EQ(p.table[200 * 4 + 3], 0);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, ZeroColorsUsedMeansTheFullTable) {
-  BitmapSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bitCount = 4;
-  spec.palette.assign(16, 0x010203);
-  spec.data = {0xF0, 0, 0, 0};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout;
+  layout.width = 1;
+  layout.height = 1;
+  layout.bitCount = 4;
+  layout.palette.assign(16, 0x010203);
+  layout.data = {0xF0, 0, 0, 0};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.info.colorsUsed, 16u);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, PixelDataFollowsAShortTableWhenTheOffsetPointsBack) {
   // 20 entries of 4 bytes; an offset into the headers is not trusted.
-  BitmapSpec spec;
-  spec.width = 4;
-  spec.height = 1;
-  spec.bitCount = 8;
-  spec.colorsUsed = 20;
-  spec.palette.assign(20, 0xABCDEF);
-  spec.pixelOffset = 0;
-  spec.data = {19, 18, 17, 16};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout;
+  layout.width = 4;
+  layout.height = 1;
+  layout.bitCount = 8;
+  layout.colorsUsed = 20;
+  layout.palette.assign(20, 0xABCDEF);
+  layout.pixelOffset = 0;
+  layout.data = {19, 18, 17, 16};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.table.size(), 80u);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, TableLargerThanTheDepthIsCutAndSkipped) {
-  BitmapSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bitCount = 4;
-  spec.colorsUsed = 20;
-  for (std::uint32_t i = 0; i < 20; ++i) spec.palette.push_back(i);
-  spec.pixelOffset = 0;
-  spec.data = {0x1F, 0, 0, 0};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout;
+  layout.width = 2;
+  layout.height = 1;
+  layout.bitCount = 4;
+  layout.colorsUsed = 20;
+  for (std::uint32_t i = 0; i < 20; ++i) layout.palette.push_back(i);
+  layout.pixelOffset = 0;
+  layout.data = {0x1F, 0, 0, 0};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.info.colorsUsed, 16u);
   ASSERT_EQ(p.table.size(), 64u);
   EXPECT_EQ(p.table[15 * 4], 15);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, OffsetPastAPaletteOf24BitFileIsHonoured) {
-  BitmapSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bitCount = 24;
-  spec.colorsUsed = 2;
-  spec.palette = {0xFFFFFF, 0xFFFFFF};
-  spec.data = {0x10, 0x20, 0x30, 0};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout;
+  layout.width = 1;
+  layout.height = 1;
+  layout.bitCount = 24;
+  layout.colorsUsed = 2;
+  layout.palette = {0xFFFFFF, 0xFFFFFF};
+  layout.data = {0x10, 0x20, 0x30, 0};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_TRUE(p.table.empty());
   EXPECT_EQ(p.info.colorsUsed, 2u);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, OffsetAcrossAGapIsHonoured) {
-  BitmapSpec spec = SmallPalette8();
-  spec.gap = 6;
-  const Parsed p = Parse(spec);
+  BitmapLayout layout = SmallPalette8();
+  layout.gap = 6;
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, OffsetBeyondTheFileIsIgnored) {
-  BitmapSpec spec = SmallPalette8();
-  spec.pixelOffset = 100000;
-  const Parsed p = Parse(spec);
+  BitmapLayout layout = SmallPalette8();
+  layout.pixelOffset = 100000;
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.pixels, spec.data);
+  EXPECT_EQ(p.pixels, layout.data);
 }
 
 TEST(BitmapReaderTest, RunLengthDataIsDecodedToTheEndOfTheFile) {
-  BitmapSpec spec = SmallPalette8();
-  spec.compression = 1;
-  spec.data = {3, 1, 0, 0, 0, 3, 1, 0, 1, 0, 1};
-  const Parsed p = Parse(spec);
+  BitmapLayout layout = SmallPalette8();
+  layout.compression = 1;
+  layout.data = {3, 1, 0, 0, 0, 3, 1, 0, 1, 0, 1};
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.info.compression, 1u);
   EXPECT_EQ(p.info.imageSize, 8u);
@@ -261,19 +261,19 @@ const MismatchCase kMismatches[] = {
 class MismatchedCompressionTest : public testing::TestWithParam<MismatchCase> {};
 
 TEST_P(MismatchedCompressionTest, StaysInsideThePixelBuffer) {
-  BitmapSpec spec;
-  spec.width = 33;
-  spec.height = 3;
-  spec.bitCount = GetParam().bitCount;
-  spec.compression = GetParam().compression;
-  if (spec.bitCount <= 8) spec.palette.assign(std::size_t{1} << spec.bitCount, 0);
+  BitmapLayout layout;
+  layout.width = 33;
+  layout.height = 3;
+  layout.bitCount = GetParam().bitCount;
+  layout.compression = GetParam().compression;
+  if (layout.bitCount <= 8) layout.palette.assign(std::size_t{1} << layout.bitCount, 0);
   // Long runs and literal runs that would run far past a 1-bit buffer.
-  for (int i = 0; i < 6; ++i) spec.data.insert(spec.data.end(), {0xFF, 0x77});
-  spec.data.insert(spec.data.end(), {0, 0xFF});
-  spec.data.insert(spec.data.end(), 256, 0x99);
-  const Parsed p = Parse(spec);
+  for (int i = 0; i < 6; ++i) layout.data.insert(layout.data.end(), {0xFF, 0x77});
+  layout.data.insert(layout.data.end(), {0, 0xFF});
+  layout.data.insert(layout.data.end(), 256, 0x99);
+  const Parsed p = Parse(layout);
   ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.pixels.size(), StrideOf(33, spec.bitCount) * 3);
+  EXPECT_EQ(p.pixels.size(), StrideOf(33, layout.bitCount) * 3);
   EXPECT_EQ(p.pixels[0], 0x77);
 }
 
@@ -284,19 +284,19 @@ INSTANTIATE_TEST_SUITE_P(Bitmaps, MismatchedCompressionTest, testing::ValuesIn(k
 
 TEST(BitmapReaderTest, ReadsFromAFileByItsPath) {
   TempFolder folder;
-  const BitmapSpec spec = SmallPalette8();
-  WriteBytes(folder.Path("small.bmp"), BuildBitmap(spec));
+  const BitmapLayout layout = SmallPalette8();
+  WriteBytes(folder.Path("small.bmp"), BuildBitmap(layout));
   BitmapInfo info;
   std::vector<std::uint8_t> table;
   std::vector<std::uint8_t> pixels;
   ASSERT_TRUE(ReadBitmapFile(U16(folder.Path("small.bmp")), info, table, pixels));
   EXPECT_EQ(info.width, 3);
-  EXPECT_EQ(pixels, spec.data);
+  EXPECT_EQ(pixels, layout.data);
   EXPECT_FALSE(ReadBitmapFile(U16(folder.Path("missing.bmp")), info, table, pixels));
   // A name without a code page 932 form cannot be opened, even though the
   // file exists.
   const std::string emoji = folder.Path("\xF0\x9F\x98\x80.bmp");
-  WriteBytes(std::filesystem::path(std::u8string(emoji.begin(), emoji.end())), BuildBitmap(spec));
+  WriteBytes(std::filesystem::path(std::u8string(emoji.begin(), emoji.end())), BuildBitmap(layout));
   EXPECT_FALSE(ReadBitmapFile(U16(emoji), info, table, pixels));
 }
 

@@ -155,28 +155,28 @@ class RoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
   const RoundTripCase& c = GetParam();
   const std::uint32_t entries = c.colorsUsed != 0 ? c.colorsUsed : 1u << std::min<unsigned>(c.bitCount, 8);
-  BitmapSpec spec;
-  spec.headerSize = c.headerSize;
-  spec.width = c.width;
-  spec.height = c.height;
-  spec.bitCount = c.bitCount;
-  spec.compression = c.compression;
-  spec.colorsUsed = c.colorsUsed;
+  BitmapLayout layout;
+  layout.headerSize = c.headerSize;
+  layout.width = c.width;
+  layout.height = c.height;
+  layout.bitCount = c.bitCount;
+  layout.compression = c.compression;
+  layout.colorsUsed = c.colorsUsed;
   // Resolution fields are not carried over.
-  spec.xPixelsPerMeter = 2835;
-  spec.yPixelsPerMeter = 2835;
+  layout.xPixelsPerMeter = 2835;
+  layout.yPixelsPerMeter = 2835;
   if (c.bitCount <= 8) {
     // Grey for the full 8-bit table: a palette PNG all the same, not a grey one.
     for (std::uint32_t i = 0; i < entries; ++i) {
-      spec.palette.push_back(c.name == std::string("Pal8Full") ? i * 0x010101
-                                                               : (i * 0x3A5F17 + 0x102030) & 0xFFFFFF);
+      layout.palette.push_back(c.name == std::string("Pal8Full") ? i * 0x010101
+                                                                 : (i * 0x3A5F17 + 0x102030) & 0xFFFFFF);
     }
   }
   const Image image = MakeImage(c, entries);
-  spec.data = EncodePixels(image, c.bitCount, c.compression);
+  layout.data = EncodePixels(image, c.bitCount, c.compression);
 
   TempFolder folder;
-  WriteBytes(folder.Path("in.bmp"), BuildBitmap(spec));
+  WriteBytes(folder.Path("in.bmp"), BuildBitmap(layout));
   ASSERT_TRUE(BmpToPngConverter().Convert(U16(folder.Path("in.bmp")), U16(folder.Path("out.png"))));
 
   DecodedPng png;
@@ -188,7 +188,7 @@ TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
   if (c.bitCount <= 8) {
     EXPECT_EQ(png.colorType, 3);
     EXPECT_EQ(png.bitDepth, c.bitCount);
-    EXPECT_EQ(png.palette, spec.palette);
+    EXPECT_EQ(png.palette, layout.palette);
     EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "PLTE", "IDAT", "IEND"}));
   } else {
     EXPECT_EQ(png.colorType, 2);
@@ -225,8 +225,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, RoundTripTest, testing::ValuesIn(kRoundTrips)
 
 class ConverterTest : public testing::Test {
  protected:
-  bool Convert(const BitmapSpec& spec, const std::string& destination = "out.png") {
-    WriteBytes(folder_.Path("in.bmp"), BuildBitmap(spec));
+  bool Convert(const BitmapLayout& layout, const std::string& destination = "out.png") {
+    WriteBytes(folder_.Path("in.bmp"), BuildBitmap(layout));
     return BmpToPngConverter().Convert(U16(folder_.Path("in.bmp")), U16(folder_.Path(destination)));
   }
   DecodedPng Output(const std::string& name = "out.png") {
@@ -238,12 +238,12 @@ class ConverterTest : public testing::Test {
 };
 
 TEST_F(ConverterTest, SixteenBitComponentsLandInTheTopFiveBits) {
-  BitmapSpec spec;
-  spec.width = 5;
-  spec.height = 1;
-  spec.bitCount = 16;
-  spec.data = PackRow({0x7FFF, 0x7C00, 0x03E0, 0x001F, 0x8000}, 16);
-  ASSERT_TRUE(Convert(spec));
+  BitmapLayout layout;
+  layout.width = 5;
+  layout.height = 1;
+  layout.bitCount = 16;
+  layout.data = PackRow({0x7FFF, 0x7C00, 0x03E0, 0x001F, 0x8000}, 16);
+  ASSERT_TRUE(Convert(layout));
   const DecodedPng png = Output();
   ASSERT_EQ(png.rows.size(), 1u);
   EXPECT_EQ(png.rows[0],
@@ -251,11 +251,11 @@ TEST_F(ConverterTest, SixteenBitComponentsLandInTheTopFiveBits) {
 }
 
 TEST_F(ConverterTest, TwentyFourBitBytesAreReversed) {
-  BitmapSpec spec;
-  spec.width = 1;
-  spec.height = 2;
-  spec.data = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
-  ASSERT_TRUE(Convert(spec));
+  BitmapLayout layout;
+  layout.width = 1;
+  layout.height = 2;
+  layout.data = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
+  ASSERT_TRUE(Convert(layout));
   const DecodedPng png = Output();
   ASSERT_EQ(png.rows.size(), 2u);
   // The bottom row of the file is the last PNG row.
@@ -282,15 +282,15 @@ class PaletteIndexTest : public testing::TestWithParam<IndexCase> {};
 
 TEST_P(PaletteIndexTest, PaletteReachesTheLargestIndexWithBlack) {
   const IndexCase& c = GetParam();
-  BitmapSpec spec;
-  spec.width = static_cast<std::int32_t>(c.row.size());
-  spec.height = 1;
-  spec.bitCount = c.bitCount;
-  spec.colorsUsed = c.colorsUsed;
-  spec.palette.assign(c.colorsUsed, 0xFFEEDD);
-  spec.data = PackRow(c.row, c.bitCount);
+  BitmapLayout layout;
+  layout.width = static_cast<std::int32_t>(c.row.size());
+  layout.height = 1;
+  layout.bitCount = c.bitCount;
+  layout.colorsUsed = c.colorsUsed;
+  layout.palette.assign(c.colorsUsed, 0xFFEEDD);
+  layout.data = PackRow(c.row, c.bitCount);
   TempFolder folder;
-  WriteBytes(folder.Path("in.bmp"), BuildBitmap(spec));
+  WriteBytes(folder.Path("in.bmp"), BuildBitmap(layout));
   ASSERT_TRUE(BmpToPngConverter().Convert(U16(folder.Path("in.bmp")), U16(folder.Path("out.png"))));
   DecodedPng png;
   ASSERT_TRUE(ReadPng(folder.Path("out.png"), png));
@@ -308,37 +308,37 @@ INSTANTIATE_TEST_SUITE_P(Palettes, PaletteIndexTest, testing::ValuesIn(kIndexCas
 
 TEST_F(ConverterTest, PaddingBitsDoNotWidenThePalette) {
   // Three 1-bit pixels of index 0, the five padding bits set.
-  BitmapSpec spec;
-  spec.width = 3;
-  spec.height = 1;
-  spec.bitCount = 1;
-  spec.colorsUsed = 1;
-  spec.palette = {0x123456};
-  spec.data = {0x1F, 0xFF, 0xFF, 0xFF};
-  ASSERT_TRUE(Convert(spec));
+  BitmapLayout layout;
+  layout.width = 3;
+  layout.height = 1;
+  layout.bitCount = 1;
+  layout.colorsUsed = 1;
+  layout.palette = {0x123456};
+  layout.data = {0x1F, 0xFF, 0xFF, 0xFF};
+  ASSERT_TRUE(Convert(layout));
   EXPECT_EQ(Output().palette, std::vector<std::uint32_t>{0x123456});
 }
 
 TEST_F(ConverterTest, DestinationNamedBmpReceivesPng) {
-  BitmapSpec spec;
-  spec.data = {1, 2, 3, 0};
-  ASSERT_TRUE(Convert(spec, "same.bmp"));
+  BitmapLayout layout;
+  layout.data = {1, 2, 3, 0};
+  ASSERT_TRUE(Convert(layout, "same.bmp"));
   EXPECT_EQ(Output("same.bmp").colorType, 2);
 }
 
 TEST_F(ConverterTest, ExistingDestinationIsReplaced) {
   WriteBytes(folder_.Path("out.png"), std::vector<std::uint8_t>(5000, 0x55));
-  BitmapSpec spec;
-  spec.data = {1, 2, 3, 0};
-  ASSERT_TRUE(Convert(spec));
+  BitmapLayout layout;
+  layout.data = {1, 2, 3, 0};
+  ASSERT_TRUE(Convert(layout));
   EXPECT_EQ(Output().width, 1u);
 }
 
 TEST_F(ConverterTest, RefusedBitmapCreatesNoDestination) {
-  BitmapSpec spec;
-  spec.bitCount = 32;
-  spec.data = {1, 2, 3, 4};
-  EXPECT_FALSE(Convert(spec));
+  BitmapLayout layout;
+  layout.bitCount = 32;
+  layout.data = {1, 2, 3, 4};
+  EXPECT_FALSE(Convert(layout));
   EXPECT_FALSE(FileExists(folder_.Path("out.png")));
 }
 
@@ -348,21 +348,21 @@ TEST_F(ConverterTest, MissingSourceFails) {
 }
 
 TEST_F(ConverterTest, UnopenableDestinationFails) {
-  BitmapSpec spec;
-  spec.data = {1, 2, 3, 0};
-  EXPECT_FALSE(Convert(spec, "no-such-folder/out.png"));
+  BitmapLayout layout;
+  layout.data = {1, 2, 3, 0};
+  EXPECT_FALSE(Convert(layout, "no-such-folder/out.png"));
 }
 
 TEST_F(ConverterTest, LibraryErrorFailsAndRemovesTheDestination) {
   // Wider than libpng accepts by default: its error must end in false, not
   // in an abort, and the started file must not stay behind.
-  BitmapSpec spec;
-  spec.width = 1000001;
-  spec.height = 1;
-  spec.bitCount = 1;
-  spec.palette = {0, 0xFFFFFF};
-  spec.data.assign(StrideOf(spec.width, 1), 0x5A);
-  EXPECT_FALSE(Convert(spec));
+  BitmapLayout layout;
+  layout.width = 1000001;
+  layout.height = 1;
+  layout.bitCount = 1;
+  layout.palette = {0, 0xFFFFFF};
+  layout.data.assign(StrideOf(layout.width, 1), 0x5A);
+  EXPECT_FALSE(Convert(layout));
   EXPECT_FALSE(FileExists(folder_.Path("out.png")));
 }
 

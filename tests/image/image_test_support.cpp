@@ -140,46 +140,46 @@ std::vector<std::uint8_t> PackRow(const std::vector<std::uint32_t>& pixels, unsi
   return row;
 }
 
-std::vector<std::uint8_t> BuildBitmap(const BitmapSpec& spec) {
-  const bool core = spec.headerSize == 12;
+std::vector<std::uint8_t> BuildBitmap(const BitmapLayout& layout) {
+  const bool core = layout.headerSize == 12;
   const std::size_t entrySize = core ? 3 : 4;
-  const std::size_t headerBytes = core ? 12 : std::max<std::size_t>(spec.headerSize, 40);
-  const std::size_t offset = 14 + headerBytes + spec.palette.size() * entrySize + spec.gap;
-  const std::size_t fileSize = offset + spec.data.size();
+  const std::size_t headerBytes = core ? 12 : std::max<std::size_t>(layout.headerSize, 40);
+  const std::size_t offset = 14 + headerBytes + layout.palette.size() * entrySize + layout.gap;
+  const std::size_t fileSize = offset + layout.data.size();
 
   std::vector<std::uint8_t> out;
   out.push_back('B');
   out.push_back('M');
   PutU32(out, static_cast<std::uint32_t>(fileSize));
   PutU32(out, 0);
-  PutU32(out, spec.pixelOffset.value_or(static_cast<std::uint32_t>(offset)));
-  PutU32(out, spec.headerSize);
+  PutU32(out, layout.pixelOffset.value_or(static_cast<std::uint32_t>(offset)));
+  PutU32(out, layout.headerSize);
   if (core) {
-    PutU16(out, static_cast<std::uint32_t>(spec.width));
-    PutU16(out, static_cast<std::uint32_t>(spec.height));
-    PutU16(out, spec.planes);
-    PutU16(out, spec.bitCount);
+    PutU16(out, static_cast<std::uint32_t>(layout.width));
+    PutU16(out, static_cast<std::uint32_t>(layout.height));
+    PutU16(out, layout.planes);
+    PutU16(out, layout.bitCount);
   } else {
-    PutU32(out, static_cast<std::uint32_t>(spec.width));
-    PutU32(out, static_cast<std::uint32_t>(spec.height));
-    PutU16(out, spec.planes);
-    PutU16(out, spec.bitCount);
-    PutU32(out, spec.compression);
-    PutU32(out, static_cast<std::uint32_t>(spec.data.size()));
-    PutU32(out, static_cast<std::uint32_t>(spec.xPixelsPerMeter));
-    PutU32(out, static_cast<std::uint32_t>(spec.yPixelsPerMeter));
-    PutU32(out, spec.colorsUsed);
+    PutU32(out, static_cast<std::uint32_t>(layout.width));
+    PutU32(out, static_cast<std::uint32_t>(layout.height));
+    PutU16(out, layout.planes);
+    PutU16(out, layout.bitCount);
+    PutU32(out, layout.compression);
+    PutU32(out, static_cast<std::uint32_t>(layout.data.size()));
+    PutU32(out, static_cast<std::uint32_t>(layout.xPixelsPerMeter));
+    PutU32(out, static_cast<std::uint32_t>(layout.yPixelsPerMeter));
+    PutU32(out, layout.colorsUsed);
     PutU32(out, 0);
     out.resize(14 + headerBytes, 0);
   }
-  for (std::uint32_t color : spec.palette) {
+  for (std::uint32_t color : layout.palette) {
     out.push_back(static_cast<std::uint8_t>(color));
     out.push_back(static_cast<std::uint8_t>(color >> 8));
     out.push_back(static_cast<std::uint8_t>(color >> 16));
     if (!core) out.push_back(0);
   }
-  out.resize(out.size() + spec.gap, 0);
-  out.insert(out.end(), spec.data.begin(), spec.data.end());
+  out.resize(out.size() + layout.gap, 0);
+  out.insert(out.end(), layout.data.begin(), layout.data.end());
   return out;
 }
 

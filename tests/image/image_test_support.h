@@ -9,7 +9,7 @@
 // Builders for bitmap files and a libpng-based reader for the PNG files the
 // converter writes, shared by the image tests.
 
-struct BitmapSpec {
+struct BitmapLayout {
   std::uint32_t headerSize = 40;  // 12 (core) or 40 (info); others are written as a 40-byte body
   std::int32_t width = 1;
   std::int32_t height = 1;
@@ -29,7 +29,7 @@ struct BitmapSpec {
   std::vector<std::uint8_t> data;
 };
 
-std::vector<std::uint8_t> BuildBitmap(const BitmapSpec& spec);
+std::vector<std::uint8_t> BuildBitmap(const BitmapLayout& layout);
 
 // Bytes per stored row at `bitCount` bits per pixel, padded to 4.
 std::size_t StrideOf(std::int32_t width, unsigned bitCount);
