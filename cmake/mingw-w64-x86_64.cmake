@@ -31,8 +31,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Static archives only: zlib also ships an import library next to libz.a.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+# zlib comes with an import library next to its static archive; the static
+# one is named outright (the platform files would prefer the DLL's).
+set(ZLIB_LIBRARY /usr/${HOSHIBAKO_MINGW_TRIPLE}/lib/libz.a CACHE FILEPATH "static zlib of libz-mingw-w64-dev")
+set(ZLIB_INCLUDE_DIR /usr/${HOSHIBAKO_MINGW_TRIPLE}/include CACHE PATH "")
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # pkg-config answers for the Windows libraries, with their private
 # dependencies, in the order a static link needs.

@@ -51,7 +51,7 @@ fonts_reg() {
 Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"MS UI Gothic"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
 "ＭＳ Ｐゴシック"="IPAPGothic"
 "MS PGothic"="IPAPGothic"
 "MS Gothic"="IPAGothic"
