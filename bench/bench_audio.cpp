@@ -6,6 +6,8 @@
 // comparison uses processor time (ours: this process, oggenc: its child
 // processes), which other load on the machine disturbs far less than the
 // wall-clock time printed beside it.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -19,8 +21,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <sys/resource.h>
 
 #include "audio/wav_to_ogg_converter.h"
 
@@ -81,8 +81,8 @@ Sound LongPiece(double seconds, std::mt19937& random) {
   const auto frames = static_cast<std::size_t>(seconds * sound.sampleRate);
   sound.channels.assign(2, std::vector<double>(frames));
   std::uniform_real_distribution<double> noise(-1.0, 1.0);
-  const double chords[4][3] = {{220.0, 277.2, 329.6}, {196.0, 246.9, 293.7}, {174.6, 220.0, 261.6},
-                               {196.0, 246.9, 329.6}};
+  const double chords[4][3] = {
+      {220.0, 277.2, 329.6}, {196.0, 246.9, 293.7}, {174.6, 220.0, 261.6}, {196.0, 246.9, 329.6}};
   const double beat = 0.5;
   for (std::size_t i = 0; i < frames; ++i) {
     const double t = static_cast<double>(i) / sound.sampleRate;
@@ -94,8 +94,11 @@ Sound LongPiece(double seconds, std::mt19937& random) {
         pad += std::sin(2 * kPi * note * harmonic * t) / (harmonic * 6.0);
       }
     }
-    const double kick = 0.6 * std::exp(-inBeat * 18) * std::sin(2 * kPi * 55 * inBeat * (1 + 2 * std::exp(-inBeat * 30)));
-    const double hat = std::fabs(inBeat - beat / 2) < 0.04 ? 0.15 * noise(random) * std::exp(-std::fabs(inBeat - beat / 2) * 60) : 0.0;
+    const double kick =
+        0.6 * std::exp(-inBeat * 18) * std::sin(2 * kPi * 55 * inBeat * (1 + 2 * std::exp(-inBeat * 30)));
+    const double hat = std::fabs(inBeat - beat / 2) < 0.04
+                           ? 0.15 * noise(random) * std::exp(-std::fabs(inBeat - beat / 2) * 60)
+                           : 0.0;
     const double swirl = 0.5 + 0.5 * std::sin(2 * kPi * 0.1 * t);
     sound.channels[0][i] = 0.45 * pad * swirl + kick + hat;
     sound.channels[1][i] = 0.45 * pad * (1 - swirl) + kick + 0.7 * hat;
@@ -125,7 +128,8 @@ Sound Keysound(std::mt19937& random) {
     const double envelope = std::exp(-t * decay);
     double value = 0.0;
     if (kind == 0) {
-      for (int harmonic = 1; harmonic <= 6; ++harmonic) value += std::sin(2 * kPi * pitch * harmonic * t) / harmonic;
+      for (int harmonic = 1; harmonic <= 6; ++harmonic)
+        value += std::sin(2 * kPi * pitch * harmonic * t) / harmonic;
       value *= 0.35;
     } else if (kind == 1) {
       value = 0.5 * noise(random) + 0.3 * std::sin(2 * kPi * 180 * t);
@@ -212,8 +216,8 @@ struct Figures {
 
 // Encodes every source with our converter and, when oggenc is there, with
 // oggenc (one process per quality, all of its files in one command line).
-Figures Measure(const std::vector<fs::path>& sources, const std::vector<std::uint32_t>& rates, const fs::path& ourFolder,
-                const fs::path& oggenc, int repeat) {
+Figures Measure(const std::vector<fs::path>& sources, const std::vector<std::uint32_t>& rates,
+                const fs::path& ourFolder, const fs::path& oggenc, int repeat) {
   Figures figures;
   std::vector<fs::path> ours;
   std::vector<fs::path> theirs;
@@ -261,13 +265,15 @@ void Report(const char* title, double minutes, std::size_t files, const Figures&
     return;
   }
   std::printf("  oggenc  %7.3f s per minute of audio  (processor %.2f s, wall %.2f s)  %10ju bytes\n",
-              figures.theirsSeconds / minutes, figures.theirsSeconds, figures.theirsWall, figures.theirsBytes);
+              figures.theirsSeconds / minutes, figures.theirsSeconds, figures.theirsWall,
+              figures.theirsBytes);
   const double ratio = figures.oursSeconds / figures.theirsSeconds;
   const double sizeDifference =
       100.0 * (static_cast<double>(figures.oursBytes) / static_cast<double>(figures.theirsBytes) - 1.0);
-  std::printf("  time ours/oggenc %.3f (target <= %.2f: %s), size difference %+.3f %% (target within 0.5 %%: %s)\n",
-              ratio, allowedRatio, ratio <= allowedRatio ? "met" : "MISSED", sizeDifference,
-              std::fabs(sizeDifference) <= 0.5 ? "met" : "MISSED");
+  std::printf(
+      "  time ours/oggenc %.3f (target <= %.2f: %s), size difference %+.3f %% (target within 0.5 %%: %s)\n",
+      ratio, allowedRatio, ratio <= allowedRatio ? "met" : "MISSED", sizeDifference,
+      std::fabs(sizeDifference) <= 0.5 ? "met" : "MISSED");
 }
 
 }  // namespace
@@ -278,7 +284,8 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
   }
   std::error_code error;
-  const fs::path root = fs::temp_directory_path(error) / ("hoshibako-bench-audio-" + std::to_string(std::random_device()()));
+  const fs::path root =
+      fs::temp_directory_path(error) / ("hoshibako-bench-audio-" + std::to_string(std::random_device()()));
   const fs::path longFolder = root / "long";
   const fs::path keyFolder = root / "keys";
   const fs::path ourFolder = root / "ours";
@@ -307,13 +314,14 @@ int main(int argc, char** argv) {
     fs::remove_all(root, error);
     return 1;
   }
-  std::printf("oggenc: %s; best of %d run(s)\n", oggenc.empty() ? "not found" : oggenc.string().c_str(), repeat);
+  std::printf("oggenc: %s; best of %d run(s)\n", oggenc.empty() ? "not found" : oggenc.string().c_str(),
+              repeat);
 
   const Figures longFigures = Measure({longSource}, {piece.sampleRate}, ourFolder, oggenc, repeat);
   Report("3-minute 44.1 kHz 16-bit stereo file", 3.0, 1, longFigures, !oggenc.empty(), 1.02);
   const Figures keyFigures = Measure(keySources, keyRates, ourFolder, oggenc, repeat);
-  Report("500 keysounds (0.1-1.5 s; 11.025-48 kHz; 8/16-bit; mono/stereo)", keyMinutes, keySources.size(), keyFigures,
-         !oggenc.empty(), 0.9);
+  Report("500 keysounds (0.1-1.5 s; 11.025-48 kHz; 8/16-bit; mono/stereo)", keyMinutes, keySources.size(),
+         keyFigures, !oggenc.empty(), 0.9);
 
   fs::remove_all(root, error);
   return longFigures.ok && keyFigures.ok ? 0 : 1;

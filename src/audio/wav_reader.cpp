@@ -132,8 +132,7 @@ bool ReadWaveStream(std::FILE* file, WaveFormat& format, std::unique_ptr<std::ui
   // that we accept: a data size that holds the length of the whole file. The
   // buffer never exceeds what the file can still deliver.
   const std::int64_t dataOffset = cursor.Position();
-  const std::size_t capacity =
-      static_cast<std::size_t>(std::min<std::int64_t>(dataSize, cursor.Remaining()));
+  const std::size_t capacity = static_cast<std::size_t>(std::min<std::int64_t>(dataSize, cursor.Remaining()));
   if (capacity == 0) return false;  // no sample byte to deliver
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[capacity]);
   if (!buffer) return false;

@@ -241,15 +241,15 @@ bool WavToOggConverter::Convert(const std::u16string& source, const std::u16stri
 
   ScopedFlushDenormals flushDenormals;
   VorbisEncoding encoding;
-  if (!encoding.Start(format.channelCount, static_cast<long>(format.sampleRate), QualityForRate(format.sampleRate),
-                      StreamSerialNumber(std::time(nullptr)))) {
+  if (!encoding.Start(format.channelCount, static_cast<long>(format.sampleRate),
+                      QualityForRate(format.sampleRate), StreamSerialNumber(std::time(nullptr)))) {
     return false;
   }
 
   FileHandle file(OpenFile(ToNarrowPath(destination), "wb"));
   if (!file) return false;
-  const bool written = WriteHeaders(encoding, file.get()) &&
-                       WriteAudio(encoding, format, samples.get(), length, file.get());
+  const bool written =
+      WriteHeaders(encoding, file.get()) && WriteAudio(encoding, format, samples.get(), length, file.get());
   // The close flushes the last buffered pages, so its failure is a failed
   // write as well.
   const bool closed = std::fclose(file.release()) == 0;

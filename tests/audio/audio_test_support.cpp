@@ -9,7 +9,6 @@
 #include <string>
 #include <system_error>
 
-
 namespace {
 
 void PutLe16(Bytes& out, std::uint16_t value) {
@@ -83,7 +82,8 @@ PcmFields Pcm(std::uint16_t bitsPerSample, std::uint16_t channelCount, std::uint
   return fields;
 }
 
-Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies, double amplitude) {
+Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies,
+              double amplitude) {
   const auto frames = static_cast<std::size_t>(seconds * fields.sampleRate);
   const double pi = std::acos(-1.0);
   Bytes out;
@@ -149,8 +149,8 @@ bool ScratchFolder::Exists(std::string_view name) const {
 std::size_t ScratchFolder::EntryCount() const {
   std::error_code error;
   std::size_t count = 0;
-  for (auto it = std::filesystem::directory_iterator(root_, error); !error && it != std::filesystem::directory_iterator();
-       it.increment(error)) {
+  for (auto it = std::filesystem::directory_iterator(root_, error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
     ++count;
   }
   return count;
@@ -168,7 +168,8 @@ DecodedStream DecodeOgg(const std::filesystem::path& file) {
   decoded.frames = ov_pcm_total(&vorbisFile, -1);
   const vorbis_comment* comment = ov_comment(&vorbisFile, -1);
   for (int i = 0; i < comment->comments; ++i) {
-    decoded.comments.emplace_back(comment->user_comments[i], static_cast<std::size_t>(comment->comment_lengths[i]));
+    decoded.comments.emplace_back(comment->user_comments[i],
+                                  static_cast<std::size_t>(comment->comment_lengths[i]));
   }
   decoded.samples.resize(static_cast<std::size_t>(decoded.channelCount));
   for (;;) {
@@ -177,7 +178,8 @@ DecodedStream DecodeOgg(const std::filesystem::path& file) {
     const long frames = ov_read_float(&vorbisFile, &channels, 4096, &section);
     if (frames <= 0) break;
     for (int channel = 0; channel < decoded.channelCount; ++channel) {
-      decoded.samples[channel].insert(decoded.samples[channel].end(), channels[channel], channels[channel] + frames);
+      decoded.samples[channel].insert(decoded.samples[channel].end(), channels[channel],
+                                      channels[channel] + frames);
     }
   }
   ov_clear(&vorbisFile);

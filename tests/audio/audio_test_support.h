@@ -34,7 +34,8 @@ Bytes WaveFile(const PcmFields& fields, const Bytes& samples);
 PcmFields Pcm(std::uint16_t bitsPerSample, std::uint16_t channelCount, std::uint32_t sampleRate);
 
 // Interleaved PCM of one sine per channel, `amplitude` relative to full scale.
-Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies, double amplitude);
+Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies,
+              double amplitude);
 // 16-bit mono, reproducible noise plus a few tones: a signal with content
 // across the whole band.
 Bytes RichPcm16(std::uint32_t sampleRate, double seconds);

@@ -24,7 +24,9 @@ float HalfOfSmallestNormal() {
 // Puts the thread into a known mode and restores the previous one.
 class ModeGuard {
  public:
-  explicit ModeGuard(unsigned modeBits) : saved_(_mm_getcsr()) { _mm_setcsr((saved_ & ~kModeBits) | modeBits); }
+  explicit ModeGuard(unsigned modeBits) : saved_(_mm_getcsr()) {
+    _mm_setcsr((saved_ & ~kModeBits) | modeBits);
+  }
   ~ModeGuard() { _mm_setcsr(saved_); }
 
  private:
@@ -62,6 +64,8 @@ TEST(FloatModeTest, ConvertRestoresTheCallersMode) {
 
 #else
 
-TEST(FloatModeTest, NoModeOnThisProcessor) { GTEST_SKIP() << "no flush-to-zero mode known for this processor"; }
+TEST(FloatModeTest, NoModeOnThisProcessor) {
+  GTEST_SKIP() << "no flush-to-zero mode known for this processor";
+}
 
 #endif

@@ -68,20 +68,21 @@ TEST_P(RoundTripTest, DecodesToTheSameTone) {
     SCOPED_TRACE("channel " + std::to_string(channel));
     const double frequency = ZeroCrossingFrequency(decoded.samples[channel], decoded.sampleRate);
     EXPECT_NEAR(frequency, c.frequencies[channel], c.frequencies[channel] * 0.01);
-    EXPECT_NEAR(MiddleRms(decoded.samples[channel]), kAmplitude / std::sqrt(2.0), kAmplitude / std::sqrt(2.0) * 0.08);
+    EXPECT_NEAR(MiddleRms(decoded.samples[channel]), kAmplitude / std::sqrt(2.0),
+                kAmplitude / std::sqrt(2.0) * 0.08);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, RoundTripTest,
-    ::testing::Values(RoundTripCase{"Mono8Bit22050", 8, 1, 22050, {440}},
-                      RoundTripCase{"Stereo16Bit44100", 16, 2, 44100, {440, 1000}},
-                      RoundTripCase{"Mono16Bit48000", 16, 1, 48000, {1000}},
-                      RoundTripCase{"Mono16Bit96000", 16, 1, 96000, {1000}},
-                      RoundTripCase{"Mono16Bit11025", 16, 1, 11025, {440}},
-                      RoundTripCase{"Stereo8Bit11025", 8, 2, 11025, {300, 700}},
-                      RoundTripCase{"Stereo16BitRateOutsideTable", 16, 2, 37800, {440, 660}}),
-    [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest,
+                         ::testing::Values(RoundTripCase{"Mono8Bit22050", 8, 1, 22050, {440}},
+                                           RoundTripCase{"Stereo16Bit44100", 16, 2, 44100, {440, 1000}},
+                                           RoundTripCase{"Mono16Bit48000", 16, 1, 48000, {1000}},
+                                           RoundTripCase{"Mono16Bit96000", 16, 1, 96000, {1000}},
+                                           RoundTripCase{"Mono16Bit11025", 16, 1, 11025, {440}},
+                                           RoundTripCase{"Stereo8Bit11025", 8, 2, 11025, {300, 700}},
+                                           RoundTripCase{
+                                               "Stereo16BitRateOutsideTable", 16, 2, 37800, {440, 660}}),
+                         [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
 
 TEST(ConverterTest, EightBitSilenceStaysSilent) {
   // 8-bit samples are unsigned: 128 is the zero line, not a full-scale offset.
@@ -141,18 +142,15 @@ TEST_P(QualityTest, HigherQualityGivesLargerFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, QualityTest,
-                         ::testing::Values(QualityCase{"Rate8000", 8000, false}, QualityCase{"Rate11025", 11025, false},
-                                           QualityCase{"Rate12000", 12000, false},
-                                           QualityCase{"Rate16000", 16000, false},
-                                           QualityCase{"Rate22050", 22050, false},
-                                           QualityCase{"Rate24000", 24000, false},
-                                           QualityCase{"Rate32000", 32000, false},
-                                           QualityCase{"Rate44100", 44100, false},
-                                           QualityCase{"Rate48000", 48000, false},
-                                           QualityCase{"Rate88200", 88200, true},
-                                           QualityCase{"Rate96000", 96000, true}),
-                         [](const ::testing::TestParamInfo<QualityCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Rates, QualityTest,
+    ::testing::Values(QualityCase{"Rate8000", 8000, false}, QualityCase{"Rate11025", 11025, false},
+                      QualityCase{"Rate12000", 12000, false}, QualityCase{"Rate16000", 16000, false},
+                      QualityCase{"Rate22050", 22050, false}, QualityCase{"Rate24000", 24000, false},
+                      QualityCase{"Rate32000", 32000, false}, QualityCase{"Rate44100", 44100, false},
+                      QualityCase{"Rate48000", 48000, false}, QualityCase{"Rate88200", 88200, true},
+                      QualityCase{"Rate96000", 96000, true}),
+    [](const ::testing::TestParamInfo<QualityCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 // Slicing. Samples go to the encoder in slices of the largest whole number of
@@ -186,25 +184,24 @@ TEST_P(SliceTest, FeedsTheExpectedFrames) {
   EXPECT_EQ(decoded.frames, c.expectedFrames);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, SliceTest,
-    ::testing::Values(
-        // 128 frames a slice, nothing dropped.
-        SliceCase{"Stereo16BitAlignment4", 16, 2, 4, 8000, 2000},
-        // 512 frames a slice.
-        SliceCase{"Mono8BitAlignment1", 8, 1, 1, 3001, 3001},
-        // Slices of 510 bytes give 127 frames and drop 2 bytes each: 10 full
-        // slices and a last one of 100 bytes (25 frames).
-        SliceCase{"Stereo16BitAlignment6", 16, 2, 6, 5200, 1295},
-        // The last 3 bytes are not a frame.
-        SliceCase{"PartialLastFrame", 16, 2, 4, 4003, 1000},
-        // The last slice is 2 bytes, shorter than a frame: the input ends there.
-        SliceCase{"LastSliceShorterThanFrame", 16, 2, 4, 2050, 512},
-        // Block alignment smaller than a frame: 512-byte slices of 128 frames.
-        SliceCase{"Stereo16BitAlignment1", 16, 2, 1, 2048, 512},
-        // Nothing but a partial frame: an empty stream.
-        SliceCase{"OnlyAPartialFrame", 16, 2, 4, 3, 0}),
-    [](const ::testing::TestParamInfo<SliceCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Layouts, SliceTest,
+                         ::testing::Values(
+                             // 128 frames a slice, nothing dropped.
+                             SliceCase{"Stereo16BitAlignment4", 16, 2, 4, 8000, 2000},
+                             // 512 frames a slice.
+                             SliceCase{"Mono8BitAlignment1", 8, 1, 1, 3001, 3001},
+                             // Slices of 510 bytes give 127 frames and drop 2 bytes each: 10 full
+                             // slices and a last one of 100 bytes (25 frames).
+                             SliceCase{"Stereo16BitAlignment6", 16, 2, 6, 5200, 1295},
+                             // The last 3 bytes are not a frame.
+                             SliceCase{"PartialLastFrame", 16, 2, 4, 4003, 1000},
+                             // The last slice is 2 bytes, shorter than a frame: the input ends there.
+                             SliceCase{"LastSliceShorterThanFrame", 16, 2, 4, 2050, 512},
+                             // Block alignment smaller than a frame: 512-byte slices of 128 frames.
+                             SliceCase{"Stereo16BitAlignment1", 16, 2, 1, 2048, 512},
+                             // Nothing but a partial frame: an empty stream.
+                             SliceCase{"OnlyAPartialFrame", 16, 2, 4, 3, 0}),
+                         [](const ::testing::TestParamInfo<SliceCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 // Refusals leave no destination file.
