@@ -89,14 +89,13 @@ bool HasExtension(const std::u16string& path, const std::u16string& extension) {
 }
 
 std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension) {
-  std::u16string suffix;
-  if (!extension.empty()) {
-    if (extension[0] != u'.') suffix = u".";
-    suffix += extension;
-  }
   const std::size_t dot = ExtensionPosition(path);
-  std::u16string out = dot == std::u16string::npos ? path : path.substr(0, dot);
-  return out + suffix;
+  std::u16string out(path, 0, dot == std::u16string::npos ? path.size() : dot);
+  if (!extension.empty()) {
+    if (extension[0] != u'.') out += u'.';
+    out.append(extension);
+  }
+  return out;
 }
 
 NarrowPath ToNarrowPath(const std::u16string& path) {
