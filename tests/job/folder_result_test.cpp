@@ -63,15 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "/,OK,12345,0,0,1000000,0"}),
     [](const ::testing::TestParamInfo<LogLineCase>& info) { return std::string(info.param.name); });
 
-TEST(FolderResultTest, ErrorFileIsACopyByIndex) {
-  FolderResult row = Row("/x", FolderStatus::HasErrors, 0, 0, 0, 0, {"one", "two"});
-  EXPECT_EQ(row.ErrorCount(), 2);
-  EXPECT_EQ(row.ErrorFile(1), u"two");
-  FolderResult copy = row;
-  copy.AddErrorFile(u"three");
-  EXPECT_EQ(row.ErrorCount(), 2);
-}
-
 TEST(DecimalTextTest, PlainDecimal) {
   EXPECT_EQ(DecimalText(0), u"0");
   EXPECT_EQ(DecimalText(7), u"7");
