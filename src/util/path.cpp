@@ -32,7 +32,13 @@ std::u16string ResolveDots(const std::u16string& path) {
       changed = true;
     } else if (part == u"..") {
       changed = true;
-      if (!parts.empty()) parts.pop_back();
+      // A relative path keeps the ".." that climbs above its start; at the
+      // root there is nothing above.
+      if (!parts.empty() && parts.back() != u"..") {
+        parts.pop_back();
+      } else if (rootLength == 0) {
+        parts.push_back(part);
+      }
     } else {
       parts.push_back(std::move(part));
     }

@@ -101,6 +101,8 @@ const JoinCase kJoinCases[] = {
     {"DotDotResolved", "/in/sub/..", "a", "/in/a"},
     {"DotDotAtRoot", "/..", "a", "/a"},
     {"NameWithDots", "/in", "...", "/in/..."},
+    {"RelativeParentKept", "../x", "y", "../x/y"},
+    {"RelativeParentsKept", "../../x/..", "y", "../../y"},
     {"Root", "/", "a", "/a"},
 };
 
