@@ -16,7 +16,7 @@ toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 cache="${HOSHIBAKO_DEPS_CACHE:-$HOME/.cache/hoshibako/mingw-deps}"
 jobs="${HOSHIBAKO_JOBS:-2}"
 # Bumped when the way the libraries are built changes.
-recipe=1
+recipe=2
 
 log() { echo "build-windows-deps: $*" >&2; }
 
@@ -104,7 +104,11 @@ src_dir() { find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head
 
 mingw_root=/usr/x86_64-w64-mingw32
 build libogg "$(src_dir libogg)" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
-build libvorbis "$(src_dir libvorbis)" -DBUILD_TESTING=OFF
+# The flags Debian's own amd64 build of libvorbis ends up with (its configure
+# adds -ffast-math, dpkg-buildflags -O2): the encoder's floating-point work
+# then rounds the same way, and the Windows build writes the same packets.
+build libvorbis "$(src_dir libvorbis)" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=None \
+  "-DCMAKE_C_FLAGS=-O2 -ffast-math -fsigned-char -D_REENTRANT"
 build libpng "$(src_dir libpng1.6)" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
   -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=OFF \
   -DZLIB_LIBRARY="$mingw_root/lib/libz.a" -DZLIB_INCLUDE_DIR="$mingw_root/include"

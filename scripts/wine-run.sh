@@ -71,6 +71,17 @@ REG
     [ -n "$wineserver" ] && timeout -k 5 60 "$wineserver" -w || true
     touch "$WINEPREFIX/.hoshibako-ready"
   fi
+  # GUI runs can ask for a Wine desktop window of a given size, inside which
+  # Wine draws every window with its frame and caption.
+  if [ -n "${HOSHIBAKO_WINE_DESKTOP:-}" ] && [ ! -f "$WINEPREFIX/.hoshibako-desktop-$HOSHIBAKO_WINE_DESKTOP" ]; then
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$HOSHIBAKO_WINE_DESKTOP\"" |
+      iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$WINEPREFIX/desktop.reg"
+    timeout -k 10 60 "$wine" regedit /S "Z:${WINEPREFIX//\//\\}\\desktop.reg" >/dev/null 2>&1 || true
+    [ -n "$wineserver" ] && timeout -k 5 60 "$wineserver" -w || true
+    touch "$WINEPREFIX/.hoshibako-desktop-$HOSHIBAKO_WINE_DESKTOP"
+  fi
 ) 9>"$WINEPREFIX.lock"
 
 status=0

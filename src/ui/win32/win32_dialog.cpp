@@ -11,10 +11,12 @@
 
 namespace {
 
-// Posted to a dialog once its initialisation is done, so the test hook runs
-// inside the dialog's own modal loop with the window already shown. A value
-// of the application range, away from the dialogs' own WM_USER messages.
-constexpr UINT kDialogShownMessage = WM_APP + 0x3A7;
+// A timer started once a dialog's initialisation is done, when a test hook
+// is set. The dialog manager shows a modal dialog once its queue runs empty,
+// and timer messages come only then, so the hook runs inside the dialog's
+// own modal loop with the window on screen.
+constexpr UINT_PTR kDialogShownTimer = 0x3A7;
+constexpr UINT kDialogShownDelay = 50;
 
 std::function<void(DialogBase&)>& ShownHook() {
   static std::function<void(DialogBase&)> hook;
@@ -24,13 +26,15 @@ std::function<void(DialogBase&)>& ShownHook() {
 HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
 
 INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kDialogShownMessage) {
+  if (message == WM_TIMER && wParam == kDialogShownTimer) {
+    if (!IsWindowVisible(window)) return TRUE;
+    KillTimer(window, kDialogShownTimer);
     DialogBase* dialog = BoundDialog(window);
     if (dialog != nullptr && ShownHook()) ShownHook()(*dialog);
     return TRUE;
   }
   const INT_PTR result = DialogProcedure(window, message, wParam, lParam);
-  if (message == WM_INITDIALOG && ShownHook()) PostMessageW(window, kDialogShownMessage, 0, 0);
+  if (message == WM_INITDIALOG && ShownHook()) SetTimer(window, kDialogShownTimer, kDialogShownDelay, nullptr);
   return result;
 }
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Converts the same song tree with the Linux and the Windows hoshibako-cli
+# and checks that the outputs agree: every file name, PNG and script bytes,
+# and the audio packets of every Ogg file (the stream serial number is
+# random per file, so whole-file bytes cannot match).
+#
+#   compare-windows-output.sh LINUX_CLI WINDOWS_CLI_EXE WORK_FOLDER [WINE_PREFIX]
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(dirname "$here")"
+linux_cli="$1"
+windows_cli="$2"
+work="$3"
+wine_prefix="${4:-$work/wine-prefix}"
+
+rm -rf "$work"
+mkdir -p "$work/in" "$work/out-linux" "$work/out-windows"
+# The demo song, once as it is and once in a folder with a Japanese name.
+cp -r "$root/examples/demo-song/." "$work/in/"
+mkdir -p "$work/in/曲フォルダ"
+cp -r "$root/examples/demo-song/." "$work/in/曲フォルダ/"
+
+(cd "$work" && timeout 300 "$linux_cli" -a in out-linux >linux.txt 2>&1) || {
+  cat "$work/linux.txt"; echo "compare: the Linux run failed" >&2; exit 1; }
+winpath() { echo "Z:${1//\//\\}"; }
+(cd "$work" && "$here/wine-run.sh" --prefix "$wine_prefix" --timeout 300 "$windows_cli" -a \
+  "$(winpath "$work/in")" "$(winpath "$work/out-windows")" >windows.txt 2>&1) || {
+  cat "$work/windows.txt"; echo "compare: the Windows run failed" >&2; exit 1; }
+
+python3 - "$work/out-linux" "$work/out-windows" <<'PY'
+import os
+import sys
+
+def packets(path):
+    """The packets of an Ogg stream with the granule position of each page."""
+    data = open(path, 'rb').read()
+    out, granules, pending, pos = [], [], b'', 0
+    while pos < len(data):
+        if data[pos:pos + 4] != b'OggS':
+            raise ValueError(f'{path}: no page at byte {pos}')
+        granules.append(int.from_bytes(data[pos + 6:pos + 14], 'little', signed=True))
+        count = data[pos + 26]
+        lacing = data[pos + 27:pos + 27 + count]
+        pos += 27 + count
+        for size in lacing:
+            pending += data[pos:pos + size]
+            pos += size
+            if size < 255:
+                out.append(pending)
+                pending = b''
+    return out, granules
+
+linux, windows = sys.argv[1], sys.argv[2]
+def tree(base):
+    files = set()
+    for folder, _, names in os.walk(base):
+        for name in names:
+            files.add(os.path.relpath(os.path.join(folder, name), base))
+    return files
+
+a, b = tree(linux), tree(windows)
+failures = []
+if a != b:
+    failures.append(f'file sets differ: only Linux {sorted(a - b)}, only Windows {sorted(b - a)}')
+counts = {'ogg': 0, 'png': 0, 'other': 0}
+for name in sorted(a & b):
+    left, right = os.path.join(linux, name), os.path.join(windows, name)
+    if name.lower().endswith('.ogg'):
+        counts['ogg'] += 1
+        if packets(left) != packets(right):
+            failures.append(f'{name}: Ogg packets differ')
+    else:
+        counts['png' if name.lower().endswith('.png') else 'other'] += 1
+        if open(left, 'rb').read() != open(right, 'rb').read():
+            failures.append(f'{name}: bytes differ')
+for failure in failures:
+    print('compare:', failure)
+print(f"compare: {counts['ogg']} Ogg files (packets), {counts['png']} PNG files and "
+      f"{counts['other']} other files (bytes) checked, {len(failures)} differences")
+sys.exit(1 if failures or not a else 0)
+PY

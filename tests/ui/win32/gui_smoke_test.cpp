@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "image/bmp_to_png_converter.h"
+#include "ui/controls.h"
+#include "ui/main_dialog.h"
+#include "ui/program.h"
+#include "ui/result_dialog.h"
+#include "ui/templates.h"
+#include "ui/win32/win32_testing.h"
+#include "util/file_system.h"
+#include "util/path.h"
+#include "util/unicode.h"
+
+// The whole program on a real Win32 desktop (Wine under Xvfb in CI): the
+// main dialog opens, a run over a generated tree goes through the progress
+// dialog, the result dialog shows the rows and the error list its file.
+// Every dialog is saved as a PNG screenshot for a person to look at.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring W(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
+
+bool WriteFileBytes(const std::u16string& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+void Put(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// An 8-bit mono RIFF WAVE of a ramp, 22050 frames a second.
+std::string WaveBytes(std::uint32_t frames) {
+  std::string out = "RIFF";
+  Put(out, 36 + frames, 4);
+  out += "WAVEfmt ";
+  Put(out, 16, 4);
+  Put(out, 1, 2);        // PCM
+  Put(out, 1, 2);        // channels
+  Put(out, 22050, 4);    // rate
+  Put(out, 22050, 4);    // bytes per second
+  Put(out, 1, 2);        // block align
+  Put(out, 8, 2);        // bits
+  out += "data";
+  Put(out, frames, 4);
+  for (std::uint32_t i = 0; i < frames; ++i) out += static_cast<char>(128 + (i % 64) - 32);
+  return out;
+}
+
+// A 24-bit bottom-up bitmap; rows padded to four bytes.
+std::string BitmapBytes(int width, int height, const std::vector<std::uint8_t>& bgr) {
+  const int stride = (width * 3 + 3) / 4 * 4;
+  std::string out = "BM";
+  Put(out, 54 + stride * height, 4);
+  Put(out, 0, 4);
+  Put(out, 54, 4);
+  Put(out, 40, 4);
+  Put(out, static_cast<std::uint32_t>(width), 4);
+  Put(out, static_cast<std::uint32_t>(height), 4);
+  Put(out, 1, 2);
+  Put(out, 24, 2);
+  Put(out, 0, 4);
+  Put(out, static_cast<std::uint32_t>(stride * height), 4);
+  Put(out, 2835, 4);
+  Put(out, 2835, 4);
+  Put(out, 0, 4);
+  Put(out, 0, 4);
+  for (int row = 0; row < height; ++row) {
+    out.append(reinterpret_cast<const char*>(bgr.data()) + static_cast<std::size_t>(row) * width * 3,
+               static_cast<std::size_t>(width) * 3);
+    out.append(static_cast<std::size_t>(stride - width * 3), '\0');
+  }
+  return out;
+}
+
+// Lets the windows paint and the display catch up: only paint messages are
+// taken from the queue, so the test's own posted commands stay where they
+// are, and every look at the queue lets the display driver flush.
+void LetThePaintingFinish() {
+  RedrawWindow(nullptr, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 400) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);
+    GdiFlush();
+    Sleep(20);
+  }
+}
+
+// Saves what the screen shows of a window as a PNG under the build folder.
+bool SaveScreenshot(HWND window, const std::u16string& folder, const std::u16string& name) {
+  LetThePaintingFinish();
+  RECT rect;
+  if (!GetWindowRect(window, &rect)) return false;
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  bool ok = bitmap != nullptr;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  if (ok) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    std::string file = "BM";
+    Put(file, 54 + stride * height, 4);
+    Put(file, 0, 4);
+    Put(file, 54, 4);
+    file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    file.append(static_cast<const char*>(pixels), static_cast<std::size_t>(stride) * height);
+    const std::u16string bmp = CombinePath(folder, name + u".bmp");
+    ok = WriteFileBytes(bmp, file) && BmpToPngConverter().Convert(bmp, CombinePath(folder, name + u".png"));
+    DeleteFileW(W(bmp).c_str());
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// The screenshot folder as a Windows path (the build tree is on drive Z:).
+std::u16string ScreenshotFolder() {
+  std::u16string folder = U16(HOSHIBAKO_UI_SCREENSHOTS);
+  if (!folder.empty() && folder[0] == u'/') folder = u"Z:" + folder;
+  for (char16_t& c : folder) {
+    if (c == u'/') c = u'\\';
+  }
+  return folder;
+}
+
+// True when the dialog's font draws every character of the text with a
+// glyph of its own: the Japanese texts are legible, not boxes.
+bool FontHasGlyphs(HWND dialog, const std::u16string& text) {
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  HDC dc = GetDC(dialog);
+  HGDIOBJ old = SelectObject(dc, font);
+  std::vector<WORD> glyphs(text.size());
+  const std::wstring wide = W(text);
+  const DWORD converted =
+      GetGlyphIndicesW(dc, wide.c_str(), static_cast<int>(wide.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(dc, old);
+  ReleaseDC(dialog, dc);
+  if (converted == GDI_ERROR) return false;
+  for (WORD glyph : glyphs) {
+    if (glyph == 0xFFFF || glyph == 0) return false;
+  }
+  return true;
+}
+
+struct RecordedBox {
+  std::u16string text;
+  std::u16string caption;
+  std::uint32_t style;
+};
+
+class GuiSmokeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    wchar_t name[MAX_PATH + 1];
+    ASSERT_NE(GetTempFileNameW(temp, L"hsg", 0, name), 0u);
+    ASSERT_TRUE(DeleteFileW(name));
+    root_ = std::u16string(name, name + wcslen(name));
+    input_ = CombinePath(root_, u"in");
+    output_ = CombinePath(root_, u"out");
+    ASSERT_TRUE(CreateDirectoryPath(CombinePath(input_, U16("曲"))));
+    ASSERT_TRUE(CreateDirectoryPath(output_));
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"song.bms"),
+                               "#TITLE \x83\x65\x83\x58\x83\x67\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n"));
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"kick.wav"), WaveBytes(4000)));
+    // A minute of sound keeps the worker busy for a while, so the progress
+    // dialog is on screen long enough to be looked at.
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"long.wav"), WaveBytes(60 * 22050)));
+    std::vector<std::uint8_t> pixels;
+    for (int i = 0; i < 8 * 4; ++i) {
+      pixels.push_back(static_cast<std::uint8_t>(i * 8));
+      pixels.push_back(static_cast<std::uint8_t>(255 - i * 8));
+      pixels.push_back(0x80);
+    }
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"bg.bmp"), BitmapBytes(8, 4, pixels)));
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"readme.txt"), "read me\r\n"));
+    ASSERT_TRUE(WriteFileBytes(CombinePath(CombinePath(input_, U16("曲")), u"bad.wav"), "not a wave"));
+    screenshots_ = ScreenshotFolder();
+    ASSERT_TRUE(CreateDirectoryPath(screenshots_));
+
+    GetCurrentDirectoryW(MAX_PATH, savedDirectory_);
+    // The run log goes to the current folder.
+    ASSERT_TRUE(SetCurrentDirectoryW(W(root_).c_str()));
+  }
+
+  void TearDown() override {
+    SetCurrentDirectoryW(savedDirectory_);
+    SetDialogShownHookForTesting(nullptr);
+    SetMessageBoxFunction(nullptr);
+    SetFolderBrowserFunction(nullptr);
+    std::error_code ignored;
+    fs::remove_all(fs::path(W(root_)), ignored);
+  }
+
+  void Shoot(DialogBase& dialog, const char16_t* name) {
+    EXPECT_TRUE(SaveScreenshot(Hwnd(dialog.window), screenshots_, name)) << Utf16ToUtf8(name);
+  }
+
+  std::u16string root_, input_, output_, screenshots_;
+  wchar_t savedDirectory_[MAX_PATH] = {};
+};
+
+TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
+  std::vector<RecordedBox> boxes;
+  SetMessageBoxFunction([&](WindowHandle, const std::u16string& text, const std::u16string& caption,
+                            std::uint32_t style) {
+    boxes.push_back({text, caption, style});
+    return kAnswerOk;
+  });
+  std::vector<std::u16string> browserStarts;
+  SetFolderBrowserFunction([&](WindowHandle owner, const std::u16string& title, const std::u16string& initial,
+                               std::u16string& chosen) {
+    EXPECT_NE(owner, nullptr);
+    browserStarts.push_back(initial);
+    chosen = title == U16("入力フォルダ") ? input_ : output_;
+    return true;
+  });
+
+  std::vector<int> shown;
+  bool mainStillOpenAfterEnter = false;
+  bool fontHasJapaneseGlyphs = false;
+  bool focusOnInputBrowse = false;
+  std::u16string inputText, outputText;
+  std::vector<std::vector<std::u16string>> rows;
+  std::u16string errorListText;
+  bool progressHadRange = false;
+
+  SetDialogShownHookForTesting([&](DialogBase& dialog) {
+    shown.push_back(dialog.resourceId);
+    HWND window = Hwnd(dialog.window);
+    switch (dialog.resourceId) {
+      case kMainDialogId: {
+        fontHasJapaneseGlyphs = FontHasGlyphs(window, U16("入力フォルダ参照サブフォルダも検索対象とする開始"));
+        // Enter is the OK command, which never closes the main dialog.
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        mainStillOpenAfterEnter = IsWindow(window) && IsWindowVisible(window);
+        // Start without folders: a warning, and the focus on the input browse button.
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(MainDialogIds::Start, BN_CLICKED), 0);
+        focusOnInputBrowse = HasFocus(dialog.Item(MainDialogIds::BrowseInput));
+        for (int id : {MainDialogIds::IncludeSubfolders, MainDialogIds::CompressSound, MainDialogIds::CompressImages}) {
+          SendMessageW(Hwnd(dialog.Item(id)), BM_CLICK, 0, 0);
+        }
+        SendMessageW(Hwnd(dialog.Item(MainDialogIds::BrowseInput)), BM_CLICK, 0, 0);
+        SendMessageW(Hwnd(dialog.Item(MainDialogIds::BrowseOutput)), BM_CLICK, 0, 0);
+        inputText = ControlText(dialog.Item(MainDialogIds::InputFolder));
+        outputText = ControlText(dialog.Item(MainDialogIds::OutputFolder));
+        Shoot(dialog, u"main");
+        // The run: progress and result dialogs open inside this call.
+        SendMessageW(Hwnd(dialog.Item(MainDialogIds::Start)), BM_CLICK, 0, 0);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        break;
+      }
+      case kProgressDialogId:
+        Shoot(dialog, u"progress");
+        progressHadRange = ProgressHigh(dialog.Item(1008)) >= 1;
+        break;
+      case kResultDialogId: {
+        ListView list(dialog.Item(ResultDialogIds::Table));
+        for (int item = 0; item < list.ItemCount(); ++item) {
+          std::vector<std::u16string> cells;
+          for (int cell = 0; cell < list.ColumnCount(); ++cell) cells.push_back(list.ItemText(item, cell));
+          rows.push_back(cells);
+        }
+        Shoot(dialog, u"result");
+        // A double-click on the folder with the failed file lists it.
+        list.SelectItem(1, true);
+        NMHDR header{};
+        header.hwndFrom = Hwnd(list.window);
+        header.idFrom = ResultDialogIds::Table;
+        header.code = NM_DBLCLK;
+        SendMessageW(window, WM_NOTIFY, ResultDialogIds::Table, reinterpret_cast<LPARAM>(&header));
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        break;
+      }
+      case kErrorListDialogId:
+        errorListText = ControlText(dialog.Item(ResultDialogIds::ErrorText));
+        Shoot(dialog, u"errors");
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        break;
+      default:
+        break;
+    }
+  });
+
+  int argc = 0;
+  char* argv[] = {nullptr};
+  ASSERT_TRUE(OpenUserInterface(argc, argv)) << "the rich-edit library is missing";
+  {
+    MainDialog dialog;
+    EXPECT_EQ(dialog.RunModal(nullptr), IDCANCEL);
+    EXPECT_EQ(dialog.window, nullptr);
+  }
+  CloseUserInterface();
+
+  EXPECT_EQ(shown, (std::vector<int>{kMainDialogId, kProgressDialogId, kResultDialogId, kErrorListDialogId}));
+  EXPECT_TRUE(fontHasJapaneseGlyphs) << "the dialog font has no Japanese glyphs";
+  EXPECT_TRUE(mainStillOpenAfterEnter);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, U16("入力フォルダを選択してください。"));
+  EXPECT_EQ(boxes[0].caption, u"Hoshibako");
+  EXPECT_EQ(boxes[0].style, static_cast<std::uint32_t>(MB_ICONWARNING));
+  EXPECT_TRUE(focusOnInputBrowse);
+  EXPECT_EQ(inputText, input_);
+  EXPECT_EQ(outputText, output_);
+  ASSERT_EQ(browserStarts.size(), 2u);
+  EXPECT_FALSE(browserStarts[0].empty());
+  EXPECT_TRUE(progressHadRange);
+
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::u16string>{input_, u"OK", u"1", u"2", u"1", u"1", u"0"}));
+  EXPECT_EQ(rows[1], (std::vector<std::u16string>{CombinePath(input_, U16("曲")), U16("エラーあり"), u"0", u"0",
+                                                  u"0", u"0", u"1"}));
+  EXPECT_EQ(errorListText, u"bad.wav\r\n");
+
+  for (const char16_t* name : {u"song.bms", u"kick.ogg", u"long.ogg", u"bg.png", u"readme.txt"}) {
+    EXPECT_GT(FileSize(CombinePath(output_, name)), 0) << Utf16ToUtf8(name);
+  }
+  EXPECT_GT(FileSize(CombinePath(root_, u"hoshibako.log")), 0);
+}
+
+}  // namespace
