@@ -45,10 +45,22 @@ TempFolder::~TempFolder() {
 }
 
 std::u16string TempFolder::Text(const std::string& relative) const {
-  return relative.empty() ? ToText(path_) : ToText(path_ / relative);
+  return relative.empty() ? ToText(path_) : ToText(path_ / Utf8Path(relative));
 }
 
-std::u16string ToText(const std::filesystem::path& path) { return Utf8ToUtf16(path.string()); }
+std::u16string ToText(const std::filesystem::path& path) {
+#ifdef _WIN32
+  std::filesystem::path preferred = path;
+  preferred.make_preferred();
+  return preferred.u16string();
+#else
+  return Utf8ToUtf16(path.string());
+#endif
+}
+
+std::filesystem::path Utf8Path(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::error_code error;

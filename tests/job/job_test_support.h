@@ -32,7 +32,11 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// The path as the program's UTF-16 text, with the platform's separators.
 std::u16string ToText(const std::filesystem::path& path);
+// A path from UTF-8 text: narrow strings mean the ANSI code page to the
+// Windows file system library, so non-ASCII names go through this.
+std::filesystem::path Utf8Path(const std::string& utf8);
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& path);

@@ -313,6 +313,9 @@ TEST_F(WalkTest, SubfolderWhoseOutputCannotBeCreatedIsSkippedWithItsSubtree) {
 }
 
 TEST_F(WalkTest, FolderThatCannotBeListedGetsAnEmptyOkRowAndNoOutput) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names are UTF-16 text; no name is undecodable there";
+#endif
   // A name that is neither UTF-8 nor code page 932 cannot be reached again
   // by any path, so the listing of that folder fails.
   const fs::path unreachable = In() / std::string("\xff\xfe");
@@ -385,7 +388,7 @@ TEST_P(CancelTest, StopsAtTheCheckPointAndReturnsFalseUpTheRecursion) {
   if (c.message == MSG_FOLDER_TEXT) {
     target.CancelOnText(c.message, InText(c.trigger));
   } else if (c.message == MSG_FILE_TEXT) {
-    target.CancelOnText(c.message, jobtest::ToText(c.trigger));
+    target.CancelOnText(c.message, Utf8ToUtf16(c.trigger));
   } else {
     job.onFolderLogged = [&](const FolderResult& row) {
       if (row.folder == InText(c.trigger)) job.cancelRequested = true;

@@ -13,6 +13,7 @@
 #include "job/messages.h"
 #include "job_test_support.h"
 #include "util/cp932.h"
+#include "util/path.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -86,8 +87,8 @@ TEST_F(WorkerTest, PrepareProgressCountsTheFoldersOfTheRun) {
 }
 
 TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
-  WriteBytes(tmp.path() / "in/曲/ok.txt", "ok");
-  WriteBytes(tmp.path() / "in/曲/bad.wav", "broken");
+  WriteBytes(tmp.path() / jobtest::Utf8Path("in/曲/ok.txt"), "ok");
+  WriteBytes(tmp.path() / jobtest::Utf8Path("in/曲/bad.wav"), "broken");
   Run(IncludeSubfolders | CompressSound);
   Run(IncludeSubfolders | CompressSound);
 
@@ -111,7 +112,7 @@ TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
   const std::string root = Cp932(tmp.Text("in"));
   const std::vector<std::string> block = {
       "", Cp932(kLogHeaderLine), root + ",OK,0,0,0,0,0",
-      Cp932(tmp.Text("in") + u"/曲,エラーあり,0,0,0,1,1,bad.wav"), ""};
+      Cp932(tmp.Text("in") + kPathSeparator + u"曲,エラーあり,0,0,0,1,1,bad.wav"), ""};
   ASSERT_EQ(lines.size(), 2 * block.size());
   const std::regex dateLine(R"(\d{4}/[1-9]\d?/[1-9]\d? ([1-9]?\d):([1-9]?\d):([1-9]?\d))");
   for (std::size_t b = 0; b < 2; ++b) {
@@ -125,7 +126,7 @@ TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
 TEST_F(WorkerTest, CharactersOutsideCodePage932AreWrittenAsQuestionMarks) {
   // é has no code page 932 form, so the file cannot be opened under its
   // narrow name and fails; its name must still reach the log, readable.
-  WriteBytes(tmp.path() / "in/caf\xC3\xA9.wav", WavBytes());
+  WriteBytes(tmp.path() / jobtest::Utf8Path("in/caf\xC3\xA9.wav"), WavBytes());
   WriteBytes(tmp.path() / "in/B/later.txt", "l");
   Run(IncludeSubfolders | CompressSound);
 
@@ -133,7 +134,7 @@ TEST_F(WorkerTest, CharactersOutsideCodePage932AreWrittenAsQuestionMarks) {
   const std::string expectedRoot = Cp932(tmp.Text("in") + u",エラーあり,0,0,0,0,1,caf?.wav") + "\r\n";
   EXPECT_NE(log.find(expectedRoot), std::string::npos) << log;
   // The lines after it are kept, up to the closing empty line.
-  const std::string expectedB = Cp932(tmp.Text("in") + u"/B,OK,0,0,0,1,0") + "\r\n\r\n";
+  const std::string expectedB = Cp932(tmp.Text("in") + kPathSeparator + u"B,OK,0,0,0,1,0") + "\r\n\r\n";
   EXPECT_NE(log.find(expectedB), std::string::npos) << log;
 }
 
