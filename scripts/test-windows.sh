@@ -43,5 +43,7 @@ else
 fi
 # Let the prefix's Wine server go before the next step of the caller.
 wineserver="$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64)"
-WINEPREFIX="$build/wine-prefix" timeout 30 "$wineserver" -k 2>/dev/null || true
+for wine_prefix in "$build/wine-prefix" "$build/wine-prefix-gui"; do
+  WINEPREFIX="$wine_prefix" timeout 30 "$wineserver" -k 2>/dev/null || true
+done
 exit "$status"

@@ -353,4 +353,70 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   EXPECT_GT(FileSize(CombinePath(root_, u"hoshibako.log")), 0);
 }
 
+// The visible top-level dialog window of a thread, other than `except`.
+HWND FindDialogOfThread(DWORD thread, HWND except) {
+  struct Search {
+    HWND except;
+    HWND found;
+  } search{except, nullptr};
+  EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (window != s->except && IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Waits on its own thread for the folder browser of the UI thread, saves its
+// picture and presses OK, which chooses the folder selected at start.
+struct BrowserCloser {
+  DWORD uiThread = 0;
+  std::u16string screenshots;
+  bool sawBrowser = false;
+  bool saved = false;
+
+  static DWORD WINAPI Run(LPVOID data) {
+    auto* self = static_cast<BrowserCloser*>(data);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      Sleep(100);
+      HWND browser = FindDialogOfThread(self->uiThread, nullptr);
+      if (browser == nullptr) continue;
+      self->sawBrowser = true;
+      Sleep(1000);  // the tree fills and scrolls to the selection
+      self->saved = SaveScreenshot(browser, self->screenshots, u"browser");
+      PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return 0;
+    }
+    return 1;
+  }
+};
+
+TEST_F(GuiSmokeTest, ShellFolderBrowserOpensAtTheInitialFolderAndReturnsIt) {
+  int argc = 0;
+  char* argv[] = {nullptr};
+  ASSERT_TRUE(OpenUserInterface(argc, argv));
+  BrowserCloser closer;
+  closer.uiThread = GetCurrentThreadId();
+  closer.screenshots = screenshots_;
+  HANDLE thread = CreateThread(nullptr, 0, BrowserCloser::Run, &closer, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  std::u16string chosen;
+  const bool picked = PlatformBrowseForFolder(nullptr, U16("入力フォルダ"), input_, chosen);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CloseUserInterface();
+  ASSERT_TRUE(closer.sawBrowser) << "no folder browser appeared";
+  EXPECT_TRUE(closer.saved);
+  EXPECT_TRUE(picked);
+  EXPECT_EQ(chosen, input_);
+}
+
 }  // namespace
