@@ -23,7 +23,8 @@ endfunction()
 
 # hoshibako_add_fuzzer(NAME <name> SOURCES <files...> LIBS <targets...> [SECONDS <n>])
 # A libFuzzer target, built only when HOSHIBAKO_FUZZ is on (clang), and run by CTest
-# for a bounded time over a fresh corpus folder in the build tree.
+# for a bounded time over a fresh corpus folder in the build tree, with a
+# fixed seed so that a CI run repeats what a developer ran.
 function(hoshibako_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;SECONDS;SEEDS" "SOURCES;LIBS" ${ARGN})
   if(NOT HOSHIBAKO_FUZZ)
@@ -42,7 +43,7 @@ function(hoshibako_add_fuzzer)
     set(seed_args "${F_SEEDS}")
   endif()
   add_test(NAME ${F_NAME}
-    COMMAND ${F_NAME} -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048
+    COMMAND ${F_NAME} -seed=1 -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048
             -print_final_stats=1 "${corpus}" ${seed_args})
   set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()

@@ -77,9 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (file.ReadLine(line)) {
       std::string bytes;
       Check(Utf16ToCp932(line, bytes, /*allowEscapes=*/true));
-      std::u16string again;
-      Check(Cp932ToUtf16(bytes, again, /*escapeInvalid=*/true));
-      Check(again == line);
+      // Without escapes the text decodes again to itself. With them it need
+      // not: an escaped lead byte can pair up with the first byte of a
+      // character whose preferred code differs from the bytes it was read
+      // from. That is why unchanged lines are written from their own bytes.
+      if (std::none_of(line.begin(), line.end(), IsCp932Escape)) {
+        std::u16string again;
+        Check(Cp932ToUtf16(bytes, again, /*escapeInvalid=*/true));
+        Check(again == line);
+      }
       CheckParse(line);
       joined += file.LineBytes() + "\r\n";
     }
