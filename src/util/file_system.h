@@ -41,7 +41,3 @@ long long FileSize(const std::u16string& path);
 // The absolute path with links and "." / ".." resolved, or empty when the
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);
-
-// Whole-component prefix test on the texts as they stand, letters compared
-// without regard to case: true when `path` is `prefix` or lies below it.
-bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path);

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/case_map.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
 #include "util/unicode.h"
@@ -224,15 +223,6 @@ std::u16string ResolvedPath(const std::u16string& path) {
   std::u16string result = DecodeName(resolved);
   std::free(resolved);
   return result;
-}
-
-bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path) {
-  if (prefix.empty() || path.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ToLowerUnit(prefix[i]) != ToLowerUnit(path[i])) return false;
-  }
-  return path.size() == prefix.size() || path[prefix.size()] == kPathSeparator ||
-         prefix.back() == kPathSeparator;
 }
 
 bool CreateDirectoryPath(const std::u16string& folder) {

@@ -164,15 +164,6 @@ std::u16string ResolvedPath(const std::u16string& path) {
   return result;
 }
 
-bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path) {
-  if (prefix.empty() || path.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ToLowerUnit(prefix[i]) != ToLowerUnit(path[i])) return false;
-  }
-  return path.size() == prefix.size() || path[prefix.size()] == kPathSeparator ||
-         prefix.back() == kPathSeparator;
-}
-
 bool CreateDirectoryPath(const std::u16string& folder) {
   // The chain is created by the name the rest of the program opens files
   // under: a folder with a character outside code page 932 is refused here

@@ -104,6 +104,15 @@ std::u16string ChangeExtension(const std::u16string& path, const std::u16string&
   return out;
 }
 
+bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path) {
+  if (prefix.empty() || path.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (ToLowerUnit(prefix[i]) != ToLowerUnit(path[i])) return false;
+  }
+  return path.size() == prefix.size() || path[prefix.size()] == kPathSeparator ||
+         prefix.back() == kPathSeparator;
+}
+
 NarrowPath ToNarrowPath(const std::u16string& path) {
   NarrowPath narrow;
   if (!Utf16ToCp932(path, narrow, /*allowEscapes=*/false)) return NarrowPath();

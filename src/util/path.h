@@ -35,6 +35,10 @@ bool HasExtension(const std::u16string& path, const std::u16string& extension);
 // when missing; an empty extension just removes it).
 std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension);
 
+// Whole-component prefix test on the texts as they stand, letters compared
+// without regard to case: true when `path` is `prefix` or lies below it.
+bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path);
+
 // The code page 932 form of the path, or empty when a character has none.
 NarrowPath ToNarrowPath(const std::u16string& path);
 
