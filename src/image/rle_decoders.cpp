@@ -50,7 +50,9 @@ struct Output {
 
 bool OpenOutput(std::span<std::uint8_t> pixels, std::int32_t width, std::int32_t height,
                 unsigned bitsPerPixel, Output& output) {
-  if (width <= 0 || height <= 0) return false;
+  // With no frame or no buffer there is nothing to write (and an empty
+  // buffer has no address to write through).
+  if (width <= 0 || height <= 0 || pixels.empty()) return false;
   output.bytes = pixels.data();
   output.stride = RleStride(width, bitsPerPixel);
   output.end = std::min<std::uint64_t>(output.stride * static_cast<std::uint64_t>(height), pixels.size());
