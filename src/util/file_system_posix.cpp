@@ -63,6 +63,9 @@ bool FindComponent(const std::string& folder, const std::u16string& name, std::s
     found = cp932;
     return true;
   }
+  // Only entries that are not UTF-8 are left to match, and those decode to
+  // something other than plain ASCII: an ASCII name needs no folder scan.
+  if (std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; })) return false;
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return false;
   bool matched = false;
@@ -83,6 +86,18 @@ bool FindComponent(const std::string& folder, const std::u16string& name, std::s
 std::string OsPath(const std::u16string& path) {
   const std::string direct = Utf16ToUtf8(path);
   if (path.empty() || Exists(direct)) return direct;
+  // The usual miss is a file about to be created in a folder that exists
+  // under its UTF-8 name: only the last component needs looking up.
+  const std::size_t slash = path.find_last_of(u'/');
+  if (slash != std::u16string::npos && slash > 0 && slash + 1 < path.size()) {
+    const std::string parent = Utf16ToUtf8(path.substr(0, slash));
+    const std::u16string last = path.substr(slash + 1);
+    if (last != u"." && last != u".." && Exists(parent)) {
+      std::string part;
+      if (!FindComponent(parent, last, part)) part = Utf16ToUtf8(last);
+      return JoinBytes(parent, part);
+    }
+  }
   std::string result;
   std::size_t start = 0;
   while (start < path.size() && path[start] == u'/') ++start;
