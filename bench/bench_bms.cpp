@@ -40,8 +40,8 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 }  // namespace
 
 int main() {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("hoshibako-bench-bms-" + std::to_string(std::random_device()()));
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("hoshibako-bench-bms-" + std::to_string(std::random_device()()));
   std::filesystem::create_directories(folder);
   long long lines = 0;
   const std::string script = MakeScript(20000, 20000, lines);

@@ -8,8 +8,8 @@
 // Usage: bench_image [passes]   (default 3; the best pass of each tool counts)
 // The convert command can be replaced with HOSHIBAKO_CONVERT=/path/to/convert.
 
-#include <unistd.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -268,9 +268,11 @@ int main(int argc, char** argv) {
   const Result minimal = Measure(sources, (root / "minimal").string(), passes, MinimalConvert);
 
   const char* override = std::getenv("HOSHIBAKO_CONVERT");
-  const std::string convertCommand = override != nullptr ? override
-      // Prefer ImageMagick's own binary: a wrapper of the same name may sit earlier on PATH.
-      : (access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert");
+  const std::string convertCommand =
+      override != nullptr
+          ? override
+          // Prefer ImageMagick's own binary: a wrapper of the same name may sit earlier on PATH.
+          : (access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert");
   const bool haveConvert = std::system((convertCommand + " -version > /dev/null 2>&1").c_str()) == 0;
   Result imagemagick;
   if (haveConvert) {

@@ -263,13 +263,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--keep DIR]\n");
+    std::fprintf(stderr,
+                 "usage: bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--keep DIR]\n");
     return 2;
   }
   const std::string oggenc = Env("HOSHIBAKO_OGGENC", "oggenc");
   // /usr/bin/convert is ImageMagick itself; a wrapper elsewhere on PATH
   // would add its own start-up to every call.
-  const std::string convert = Env("HOSHIBAKO_CONVERT", fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert");
+  const std::string convert =
+      Env("HOSHIBAKO_CONVERT", fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert");
 
   std::error_code error;
   const fs::path base = options.keep.empty()

@@ -120,7 +120,8 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
       if (RebuildLineBytes(input.LineBytes(), command, keepTokenCase, newExtension, bytes)) {
         output.WriteLineBytes(bytes);
       } else {
-        const std::u16string token = keepTokenCase ? WrittenToken(line, command) : command.keyword + command.id;
+        const std::u16string token =
+            keepTokenCase ? WrittenToken(line, command) : command.keyword + command.id;
         const std::u16string value =
             newExtension.empty() ? command.value : ChangeExtension(command.value, newExtension);
         output.WriteLine(token + u" " + value);

@@ -1,6 +1,5 @@
 #include "bms/text_file.h"
 
-
 #include "util/cp932.h"
 #include "util/file_system.h"
 #include "util/path.h"

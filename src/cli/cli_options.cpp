@@ -13,12 +13,9 @@ struct OptionSpelling {
 
 // One option per check box of the main dialog, and -a for the usual three.
 constexpr OptionSpelling kFlagOptions[] = {
-    {'s', "subfolders", IncludeSubfolders},
-    {'w', "sound", CompressSound},
-    {'i', "images", CompressImages},
-    {'r', "repair", RepairBms},
-    {'k', "keep-scripts", KeepBmsUnchanged},
-    {'a', "all", IncludeSubfolders | CompressSound | CompressImages},
+    {'s', "subfolders", IncludeSubfolders},  {'w', "sound", CompressSound},
+    {'i', "images", CompressImages},         {'r', "repair", RepairBms},
+    {'k', "keep-scripts", KeepBmsUnchanged}, {'a', "all", IncludeSubfolders | CompressSound | CompressImages},
 };
 
 bool ApplyShort(char name, CliOptions& options) {

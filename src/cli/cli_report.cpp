@@ -46,8 +46,8 @@ std::u16string PadLeft(const std::u16string& text, std::size_t width) {
 
 std::string SavedPercentText(const RunTotals& totals) {
   if (totals.bytesRead <= 0) return "0.0%";
-  const double saved =
-      100.0 * static_cast<double>(totals.bytesRead - totals.bytesWritten) / static_cast<double>(totals.bytesRead);
+  const double saved = 100.0 * static_cast<double>(totals.bytesRead - totals.bytesWritten) /
+                       static_cast<double>(totals.bytesRead);
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.1f%%", saved);
   return buffer;
@@ -84,19 +84,21 @@ std::u16string FitToColumns(std::u16string_view text, std::size_t columns) {
 
 std::string TotalsLineText(const RunTotals& totals) {
   return "total: " + std::to_string(totals.files) + " files, " + std::to_string(totals.bytesRead) +
-         " bytes read, " + std::to_string(totals.bytesWritten) + " bytes written, " + SavedPercentText(totals) +
-         " saved\n";
+         " bytes read, " + std::to_string(totals.bytesWritten) + " bytes written, " +
+         SavedPercentText(totals) + " saved\n";
 }
 
 std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled) {
-  static const char16_t* const kTitles[] = {u"対象フォルダ", u"処理結果", u"BMS", u"音声", u"画像", u"無変換", u"エラー"};
+  static const char16_t* const kTitles[] = {u"対象フォルダ", u"処理結果", u"BMS",   u"音声",
+                                            u"画像",         u"無変換",   u"エラー"};
   constexpr std::size_t kColumns = 7;
 
   std::vector<std::vector<std::u16string>> cells;
   cells.push_back(std::vector<std::u16string>(std::begin(kTitles), std::end(kTitles)));
   for (const FolderResult& row : rows) {
-    cells.push_back({row.folder, StatusText(row.status), DecimalText(row.bmsCount), DecimalText(row.soundCount),
-                     DecimalText(row.imageCount), DecimalText(row.copiedCount), DecimalText(row.ErrorCount())});
+    cells.push_back({row.folder, StatusText(row.status), DecimalText(row.bmsCount),
+                     DecimalText(row.soundCount), DecimalText(row.imageCount), DecimalText(row.copiedCount),
+                     DecimalText(row.ErrorCount())});
   }
   std::size_t widths[kColumns] = {};
   for (const auto& line : cells) {
@@ -151,7 +153,8 @@ std::string JsonString(std::u16string_view text) {
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+          std::snprintf(buffer, sizeof buffer, "\\u%04x",
+                        static_cast<unsigned>(static_cast<unsigned char>(c)));
           out += buffer;
         } else {
           out += c;
@@ -167,7 +170,8 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
     const FolderResult& row = rows[r];
     if (r > 0) out += ", ";
     out += "{\"folder\": " + JsonString(row.folder) + ", \"status\": " + JsonString(StatusText(row.status)) +
-           ", \"bmsCount\": " + std::to_string(row.bmsCount) + ", \"soundCount\": " + std::to_string(row.soundCount) +
+           ", \"bmsCount\": " + std::to_string(row.bmsCount) +
+           ", \"soundCount\": " + std::to_string(row.soundCount) +
            ", \"imageCount\": " + std::to_string(row.imageCount) +
            ", \"copiedCount\": " + std::to_string(row.copiedCount) +
            ", \"errorCount\": " + std::to_string(row.ErrorCount()) + ", \"errorFiles\": [";

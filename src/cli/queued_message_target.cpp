@@ -10,7 +10,8 @@ QueuedMessageTarget::~QueuedMessageTarget() {
   }
 }
 
-std::intptr_t QueuedMessageTarget::SendToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t QueuedMessageTarget::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                                std::intptr_t lParam) {
   std::unique_lock<std::mutex> lock(mutex_);
   // A send from the receiving thread itself is handled at once; queueing it
   // would wait for a loop that is busy with this very call.
@@ -33,7 +34,8 @@ void QueuedMessageTarget::PostToDialog(std::uint32_t message, std::uintptr_t wPa
   changed_.notify_all();
 }
 
-void QueuedMessageTarget::Run(const Handler& handler, const std::function<void()>& idle, int idleMilliseconds) {
+void QueuedMessageTarget::Run(const Handler& handler, const std::function<void()>& idle,
+                              int idleMilliseconds) {
   std::unique_lock<std::mutex> lock(mutex_);
   receiver_ = std::this_thread::get_id();
   handler_ = handler;

@@ -1,6 +1,6 @@
-#include <windows.h>
 #include <io.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

@@ -46,8 +46,8 @@ class ConversionJob {
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
   // output tree, appending one row per folder. False when the run was
   // cancelled inside this call or below it.
-  bool ProcessFolder(TextFile& log, const std::u16string& inputFolder,
-                     const std::u16string& outputFolder, std::vector<FolderResult>& results);
+  bool ProcessFolder(TextFile& log, const std::u16string& inputFolder, const std::u16string& outputFolder,
+                     std::vector<FolderResult>& results);
 
   // The folders the walk can reach from this one, itself included; 0 when
   // it cannot be listed; 1 without IncludeSubfolders.

@@ -17,7 +17,8 @@ std::u16string StatusText(FolderStatus status) {
 std::u16string DecimalText(std::int64_t value) {
   // Built from the unsigned magnitude so that the smallest value, whose
   // negation does not fit, is written correctly too.
-  std::uint64_t magnitude = value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude =
+      value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
   char16_t digits[24];
   std::size_t count = 0;
   do {
@@ -35,8 +36,8 @@ std::u16string FolderLogLine(const FolderResult& row) {
   // a name simply adds a field, as readers of this log expect.
   std::u16string line = row.folder;
   for (const std::u16string& field :
-       {StatusText(row.status), DecimalText(row.bmsCount), DecimalText(row.soundCount), DecimalText(row.imageCount),
-        DecimalText(row.copiedCount), DecimalText(row.ErrorCount())}) {
+       {StatusText(row.status), DecimalText(row.bmsCount), DecimalText(row.soundCount),
+        DecimalText(row.imageCount), DecimalText(row.copiedCount), DecimalText(row.ErrorCount())}) {
     line += u',';
     line += field;
   }

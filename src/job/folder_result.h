@@ -32,7 +32,9 @@ struct FolderResult {
 
   void AddErrorFile(const std::u16string& name) { errorFiles.push_back(name); }
   std::int32_t ErrorCount() const { return static_cast<std::int32_t>(errorFiles.size()); }
-  std::u16string ErrorFile(std::int32_t index) const { return errorFiles.at(static_cast<std::size_t>(index)); }
+  std::u16string ErrorFile(std::int32_t index) const {
+    return errorFiles.at(static_cast<std::size_t>(index));
+  }
 };
 
 // The folder's log line without its line end: folder, status word, the four
@@ -40,4 +42,5 @@ struct FolderResult {
 std::u16string FolderLogLine(const FolderResult& row);
 
 // The header line of the log, matching FolderLogLine's fields.
-inline constexpr char16_t kLogHeaderLine[] = u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧";
+inline constexpr char16_t kLogHeaderLine[] =
+    u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧";

@@ -1,5 +1,6 @@
-#include "job/folder_result.h"
 #include "job/local_time.h"
+
+#include "job/folder_result.h"
 
 std::u16string DateLineText(const LocalTime& time) {
   return DecimalText(time.year) + u'/' + DecimalText(time.month) + u'/' + DecimalText(time.day) + u' ' +

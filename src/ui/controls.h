@@ -87,8 +87,8 @@ int ShowMessageBox(WindowHandle owner, const std::u16string& text, const std::u1
 // Lets the user choose a folder: the chooser is owned by `owner`, shows
 // `title` and starts at `initialFolder`. True with `chosen` set when a folder
 // was chosen; false when the user cancelled or no chooser could be shown.
-bool BrowseForFolder(WindowHandle owner, const std::u16string& title,
-                     const std::u16string& initialFolder, std::u16string& chosen);
+bool BrowseForFolder(WindowHandle owner, const std::u16string& title, const std::u16string& initialFolder,
+                     std::u16string& chosen);
 
 // The two seams above can be replaced (tests answer message boxes and choose
 // folders without a person). Each setter returns the previous function; an
@@ -96,14 +96,14 @@ bool BrowseForFolder(WindowHandle owner, const std::u16string& title,
 using MessageBoxFunction = std::function<int(WindowHandle owner, const std::u16string& text,
                                              const std::u16string& caption, std::uint32_t style)>;
 using FolderBrowserFunction =
-    std::function<bool(WindowHandle owner, const std::u16string& title,
-                       const std::u16string& initialFolder, std::u16string& chosen)>;
+    std::function<bool(WindowHandle owner, const std::u16string& title, const std::u16string& initialFolder,
+                       std::u16string& chosen)>;
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
 FolderBrowserFunction SetFolderBrowserFunction(FolderBrowserFunction function);
 
 // The platform's own message box and folder chooser (the defaults of the
 // seams), implemented by the backend.
-int PlatformMessageBox(WindowHandle owner, const std::u16string& text,
-                       const std::u16string& caption, std::uint32_t style);
+int PlatformMessageBox(WindowHandle owner, const std::u16string& text, const std::u16string& caption,
+                       std::uint32_t style);
 bool PlatformBrowseForFolder(WindowHandle owner, const std::u16string& title,
                              const std::u16string& initialFolder, std::u16string& chosen);

@@ -24,13 +24,21 @@ constexpr std::array kMainControls{
     ControlTemplate{1005, ControlKind::EditBox, u"", {51, 27, 174, 12}, kFolderBox},
     ControlTemplate{1007, ControlKind::PushButton, u"参照", {228, 26, 30, 15}, S::TabStop},
     ControlTemplate{kNoControlId, ControlKind::GroupBox, u"オプション", {9, 48, 249, 108}, 0},
-    ControlTemplate{1000, ControlKind::CheckBox, u"サブフォルダも検索対象とする", {21, 63, 156, 12}, kOptionBox},
-    ControlTemplate{1001, ControlKind::CheckBox, u"サウンドの圧縮（WaveからOggVorbisへの変換）", {21, 81, 156, 12},
+    ControlTemplate{
+        1000, ControlKind::CheckBox, u"サブフォルダも検索対象とする", {21, 63, 156, 12}, kOptionBox},
+    ControlTemplate{1001,
+                    ControlKind::CheckBox,
+                    u"サウンドの圧縮（WaveからOggVorbisへの変換）",
+                    {21, 81, 156, 12},
                     kOptionBox},
-    ControlTemplate{1002, ControlKind::CheckBox, u"イメージの圧縮（BitmapからPNGへの変換）", {21, 99, 156, 12},
+    ControlTemplate{1002,
+                    ControlKind::CheckBox,
+                    u"イメージの圧縮（BitmapからPNGへの変換）",
+                    {21, 99, 156, 12},
                     kOptionBox},
     ControlTemplate{1008, ControlKind::CheckBox, u"BMSの修復を試みる", {21, 117, 156, 12}, kOptionBox},
-    ControlTemplate{1009, ControlKind::CheckBox, u"BMSファイルの内容は変更しない", {21, 135, 156, 12}, kOptionBox},
+    ControlTemplate{
+        1009, ControlKind::CheckBox, u"BMSファイルの内容は変更しない", {21, 135, 156, 12}, kOptionBox},
     // Not the default button: Enter must not start a run.
     ControlTemplate{1003, ControlKind::PushButton, u"開始", {207, 162, 51, 18}, S::TabStop},
 };
@@ -44,20 +52,27 @@ constexpr std::array kProgressControls{
 
 constexpr std::array kResultControls{
     // Lines stay in run order (no sorting header) and several may be selected.
-    ControlTemplate{1005, ControlKind::ListView, u"", {6, 6, 486, 228},
+    ControlTemplate{1005,
+                    ControlKind::ListView,
+                    u"",
+                    {6, 6, 486, 228},
                     S::ListReport | S::ListNoSortHeader | S::TabStop,
                     ControlExStyle::ClientEdge},
     ControlTemplate{2, ControlKind::PushButton, u"閉じる", {444, 240, 48, 18}, S::DefaultButton | S::TabStop},
 };
 
 constexpr std::array kErrorListControls{
-    ControlTemplate{1007, ControlKind::EditBox, u"", {1, 1, 160, 103},
+    ControlTemplate{1007,
+                    ControlKind::EditBox,
+                    u"",
+                    {1, 1, 160, 103},
                     S::EditMultiLine | S::EditReadOnly | S::Border | S::VScroll | S::HScroll | S::TabStop},
 };
 
 constexpr std::array kTemplates{
     DialogTemplate{kMainDialogId, u"Hoshibako 1.10", 263, 186, kFrame, kFontName, kFontPoints, kMainControls},
-    DialogTemplate{kProgressDialogId, u"変換中.....", 259, 88, kFrame, kFontName, kFontPoints, kProgressControls},
+    DialogTemplate{kProgressDialogId, u"変換中.....", 259, 88, kFrame, kFontName, kFontPoints,
+                   kProgressControls},
     DialogTemplate{kResultDialogId, u"処理結果", 498, 263, kFrame, kFontName, kFontPoints, kResultControls},
     DialogTemplate{kErrorListDialogId, u"エラーファイル一覧", 163, 106, kFrame, kFontName, kFontPoints,
                    kErrorListControls},

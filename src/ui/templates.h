@@ -43,13 +43,13 @@ inline constexpr std::uint32_t ClientEdge = 0x00000200;
 }  // namespace ControlExStyle
 
 enum class ControlKind {
-  Label,        // static text, left-aligned
+  Label,  // static text, left-aligned
   EditBox,
   PushButton,
   CheckBox,
   GroupBox,
   ProgressBar,
-  ListView,     // report view
+  ListView,  // report view
 };
 
 // Controls without an id of their own (labels, group boxes).

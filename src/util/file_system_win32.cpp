@@ -18,7 +18,9 @@ namespace {
 
 std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-std::u16string FromWide(const wchar_t* text, std::size_t length) { return std::u16string(text, text + length); }
+std::u16string FromWide(const wchar_t* text, std::size_t length) {
+  return std::u16string(text, text + length);
+}
 
 bool NarrowToWide(const NarrowPath& path, std::u16string& wide) {
   return !path.empty() && Cp932ToUtf16(path, wide, /*escapeInvalid=*/false);

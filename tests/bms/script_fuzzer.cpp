@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Rewriting never fails on readable input and keeps the number of lines.
   const auto lineCount = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
-  for (const ScriptRewriter rewriter : {ScriptRewriter{true, true, false}, ScriptRewriter{true, true, true}}) {
+  for (const ScriptRewriter rewriter :
+       {ScriptRewriter{true, true, false}, ScriptRewriter{true, true, true}}) {
     Check(rewriter.Rewrite(source.u16string(), destination.u16string()));
     std::ifstream in(destination, std::ios::binary);
     const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

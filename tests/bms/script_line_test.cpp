@@ -71,6 +71,8 @@ TEST_P(ScriptLineTest, Parses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScriptLineTest, testing::ValuesIn(kLineCases),
-                         [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<LineCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -58,7 +58,9 @@ TEST_P(FromJobSettingsTest, DerivesFlags) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, FromJobSettingsTest, testing::ValuesIn(kFlagsCases),
-                         [](const testing::TestParamInfo<FlagsCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<FlagsCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 enum Flags { Sound = 1, Image = 2, Repair = 4 };
 
@@ -125,7 +127,9 @@ TEST_P(RewriteRuleTest, RewritesLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, RewriteRuleTest, testing::ValuesIn(kRuleCases),
-                         [](const testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RuleCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 using ScriptRewriterTest = TempFolderTest;
 
@@ -137,7 +141,7 @@ TEST_F(ScriptRewriterTest, RealisticScript) {
       "\r\n"
       "*---------------------- HEADER FIELD\r\n"
       "#PLAYER 1\r\n"
-      "#GENRE \x83\x5C\x83\x74\x83\x67\r\n"                                   // ソフト
+      "#GENRE \x83\x5C\x83\x74\x83\x67\r\n"                                  // ソフト
       "#TITLE \x95\x5C\x8E\xA6\x83\x65\x83\x58\x83\x67\x81\x60\x83\x5C\r\n"  // 表示テスト～ソ
       "#artist someone\n"
       "#BPM 150\r\r\n"
@@ -163,7 +167,8 @@ TEST_F(ScriptRewriterTest, RealisticScript) {
       "*---------------------- MAIN DATA FIELD\r\n"
       "#00111:0102\r\n"
       "#00211:0300\n"
-      "#00304:01\x1A" "#WAV09 z.wav\r\njunk\x81";
+      "#00304:01\x1A"
+      "#WAV09 z.wav\r\njunk\x81";
   const std::string expected = CrLfLines({
       "",
       "*---------------------- HEADER FIELD",
@@ -296,7 +301,9 @@ TEST_P(ForeignScriptTest, RewritesAndRepairs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, ForeignScriptTest, testing::ValuesIn(kForeignCases),
-                         [](const testing::TestParamInfo<ForeignCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<ForeignCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // The value bytes of the rewritten lines above include codes that do not
 // survive a decode and re-encode, so keeping them is a real property.
@@ -343,12 +350,8 @@ TEST_F(ScriptRewriterTest, Base62DeclarationNeedsValue62) {
     const char* expected;
   };
   const Row rows[] = {
-      {"#BASE 62", "#wavaa a.ogg"},
-      {"#BASE 62 \t", "#wavaa a.ogg"},
-      {"  #Base\t62", "#wavaa a.ogg"},
-      {"#BASE 36", "#WAVAA a.ogg"},
-      {"#BASE 620", "#WAVAA a.ogg"},
-      {"#BASE62 62", "#WAVAA a.ogg"},
+      {"#BASE 62", "#wavaa a.ogg"},  {"#BASE 62 \t", "#wavaa a.ogg"}, {"  #Base\t62", "#wavaa a.ogg"},
+      {"#BASE 36", "#WAVAA a.ogg"},  {"#BASE 620", "#WAVAA a.ogg"},   {"#BASE62 62", "#WAVAA a.ogg"},
       {"#00101:62", "#WAVAA a.ogg"},
   };
   for (const Row& row : rows) {

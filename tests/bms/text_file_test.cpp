@@ -29,9 +29,17 @@ const ReadCase kReadCases[] = {
     {"StrayCrBeforeLineEnd", "a\r\r\n", {"a\r"}, "a\r\r\n"},
     {"LoneCrIsACharacter", "a\rb\n", {"a\rb"}, "a\rb\r\n"},
     {"CrAtEndOfInput", "a\r", {"a\r"}, "a\r\r\n"},
-    {"EndMarkInMiddle", "a\r\nb\x1A" "c\r\nd", {"a", "b"}, "a\r\nb\r\n"},
+    {"EndMarkInMiddle",
+     "a\r\nb\x1A"
+     "c\r\nd",
+     {"a", "b"},
+     "a\r\nb\r\n"},
     {"EndMarkAfterLineEnd", "a\n\x1A\n", {"a"}, "a\r\n"},
-    {"EndMarkFirst", "\x1A" "abc", {}, ""},
+    {"EndMarkFirst",
+     "\x1A"
+     "abc",
+     {},
+     ""},
     {"EndMarkAfterCr", "a\r\x1A", {"a\r"}, "a\r\r\n"},
     {"Empty", "", {}, ""},
     {"ShiftJisTitle", kTitle + "\r\n", {kTitle}, kTitle + "\r\n"},
@@ -39,7 +47,11 @@ const ReadCase kReadCases[] = {
     {"ByteOrderMarkIsText", "\xEF\xBB\xBF#TITLE x\n", {"\xEF\xBB\xBF#TITLE x"}, "\xEF\xBB\xBF#TITLE x\r\n"},
     {"LeadByteBeforeLineEnd", "a\x81\r\nb\n", {"a\x81", "b"}, "a\x81\r\nb\r\n"},
     {"LeadByteAtEndOfInput", "ab\x81", {"ab\x81"}, "ab\x81\r\n"},
-    {"LeadByteBeforeEndMark", "ab\x81\x1A" "cd", {"ab\x81"}, "ab\x81\r\n"},
+    {"LeadByteBeforeEndMark",
+     "ab\x81\x1A"
+     "cd",
+     {"ab\x81"},
+     "ab\x81\r\n"},
     {"InvalidTrailByte", "\x81\x20x\n", {"\x81\x20x"}, "\x81\x20x\r\n"},
     {"UnassignedCode", "\x85\x40\xEB\x93\n", {"\x85\x40\xEB\x93"}, "\x85\x40\xEB\x93\r\n"},
     {"NulByte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}, std::string("a\0b\r\n", 5)},
@@ -72,7 +84,9 @@ TEST_P(TextFileReadTest, ReadsAndWritesBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, TextFileReadTest, testing::ValuesIn(kReadCases),
-                         [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<ReadCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 using TextFileTest = TempFolderTest;
 
@@ -139,7 +153,9 @@ TEST_F(TextFileTest, EscapeUnitsWriteTheirBytes) {
   ASSERT_TRUE(out.Open(Path(u"out.txt"), TextFileMode::Write));
   out.WriteLine(std::u16string(u"a") + static_cast<char16_t>(kCp932EscapeBase + 0x81) + u"b");
   out.Close();
-  EXPECT_EQ(ReadBytes(u"out.txt"), "a\x81" "b\r\n");
+  EXPECT_EQ(ReadBytes(u"out.txt"),
+            "a\x81"
+            "b\r\n");
 }
 
 TEST_F(TextFileTest, WriteTextTranslatesLineFeedsAndAddsNoLineEnd) {
@@ -226,7 +242,8 @@ TEST_F(TextFileTest, WrongDirectionFails) {
 TEST_F(TextFileTest, ReadErrorIsToldApartFromTheEnd) {
   std::filesystem::create_directory(root_ / "folder.bms");
   TextFile in;
-  if (!in.Open(Path(u"folder.bms"), TextFileMode::Read)) GTEST_SKIP() << "the platform refuses to open a folder";
+  if (!in.Open(Path(u"folder.bms"), TextFileMode::Read))
+    GTEST_SKIP() << "the platform refuses to open a folder";
   std::u16string line;
   EXPECT_FALSE(in.ReadLine(line));
   EXPECT_TRUE(in.ReadError());

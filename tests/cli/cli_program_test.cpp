@@ -1,8 +1,7 @@
 // The built hoshibako-cli, run as a user or a script runs it.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,8 +26,12 @@ class CliProgramTest : public ::testing::Test {
     fs::create_directories(In());
     fs::create_directories(Out());
   }
-  fs::path In(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "in" : tmp.path() / "in" / relative; }
-  fs::path Out(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative; }
+  fs::path In(const std::string& relative = "") const {
+    return relative.empty() ? tmp.path() / "in" : tmp.path() / "in" / relative;
+  }
+  fs::path Out(const std::string& relative = "") const {
+    return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative;
+  }
 
   ProgramResult Cli(std::vector<std::string> arguments) {
     return RunProgram(HOSHIBAKO_CLI_PATH, arguments, tmp.path().string());
@@ -47,7 +50,8 @@ TEST_F(CliProgramTest, CleanRunExitsZeroWithTableAndTotals) {
   EXPECT_NE(result.out.find("対象フォルダ"), std::string::npos);
   EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(\S+/in +OK +1 +1 +0 +0 +0\n)"))) << result.out;
   EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(/in/sub +OK +0 +0 +0 +1 +0\n)"))) << result.out;
-  EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(total: 3 files, \d+ bytes read, \d+ bytes written, -?\d+\.\d% saved\n$)")))
+  EXPECT_TRUE(std::regex_search(
+      result.out, std::regex(R"(total: 3 files, \d+ bytes read, \d+ bytes written, -?\d+\.\d% saved\n$)")))
       << result.out;
   EXPECT_TRUE(fs::exists(Out("kick.ogg")));
   EXPECT_TRUE(fs::exists(Out("sub/readme.txt")));
@@ -66,7 +70,8 @@ TEST_F(CliProgramTest, FailedFilesExitOneAndAreListed) {
   EXPECT_EQ(result.exitCode, 1) << result.err;
   EXPECT_NE(result.out.find("\"status\": \"エラーあり\""), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("\"errorFiles\": [\"broken.wav\"]"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("\"totals\": {\"files\": 1, \"bytesRead\": 2, \"bytesWritten\": 2}"), std::string::npos)
+  EXPECT_NE(result.out.find("\"totals\": {\"files\": 1, \"bytesRead\": 2, \"bytesWritten\": 2}"),
+            std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("\"cancelled\": false}"), std::string::npos);
 }
@@ -115,7 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
         StartCheckCase{"InputMissing", {"/no/such/folder", "OUT"}, "指定された入力フォルダは存在しません。"},
         StartCheckCase{"OutputNotGiven", {"IN"}, "出力フォルダを選択してください。"},
         StartCheckCase{"OutputMissing", {"IN", "/no/such/folder"}, "指定された出力フォルダは存在しません。"},
-        StartCheckCase{"OutputInsideInput", {"IN", "IN/out"}, "入力フォルダの配下を出力フォルダにすることはできません。"},
+        StartCheckCase{"OutputInsideInput",
+                       {"IN", "IN/out"},
+                       "入力フォルダの配下を出力フォルダにすることはできません。"},
         StartCheckCase{"KeepWithoutAnswer", {"-k", "IN", "OUT"}, "処理を続行しますか？"},
         StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option"}),
     [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });
@@ -134,7 +141,8 @@ TEST_F(CliProgramTest, LogMatchesTheDialogProgramsLog) {
   ASSERT_EQ(Cli({In().string(), Out().string()}).exitCode, 0);
   const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
   std::string header;
-  ASSERT_TRUE(Utf16ToCp932(u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧", header, false));
+  ASSERT_TRUE(
+      Utf16ToCp932(u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧", header, false));
   const std::size_t dateEnd = log.find("\r\n");
   ASSERT_NE(dateEnd, std::string::npos);
   EXPECT_TRUE(std::regex_match(log.substr(0, dateEnd), std::regex(R"(\d+/\d+/\d+ \d+:\d+:\d+)")));
@@ -159,14 +167,13 @@ void MakeLongRun(const fs::path& in, int folders, std::uint32_t frames) {
 TEST_F(CliProgramTest, InterruptStopsAtTheNextCheckPointAndExits130) {
   MakeLongRun(In(), 30, 44100);
   bool sent = false;
-  const ProgramResult result =
-      RunProgram(HOSHIBAKO_CLI_PATH, {"-a", "--json", In().string(), Out().string()}, tmp.path().string(),
-                 [&](const std::string& err, int pid) {
-                   if (!sent && err.find("[3/31]") != std::string::npos) {
-                     Interrupt(pid);
-                     sent = true;
-                   }
-                 });
+  const ProgramResult result = RunProgram(HOSHIBAKO_CLI_PATH, {"-a", "--json", In().string(), Out().string()},
+                                          tmp.path().string(), [&](const std::string& err, int pid) {
+                                            if (!sent && err.find("[3/31]") != std::string::npos) {
+                                              Interrupt(pid);
+                                              sent = true;
+                                            }
+                                          });
   ASSERT_TRUE(sent) << result.err;
   EXPECT_EQ(result.exitCode, 130) << result.err;
   EXPECT_NE(result.out.find("\"cancelled\": true"), std::string::npos) << result.out;
@@ -197,26 +204,27 @@ TEST_F(CliProgramTest, SecondInterruptEndsAtOnce) {
   int sent = 0;
   int quietSeconds = 0;
   std::size_t seen = 0;
-  const ProgramResult result = RunProgram(
-      HOSHIBAKO_CLI_PATH, {In().string(), Out().string()}, tmp.path().string(), [&](const std::string& err, int pid) {
-        const bool quiet = err.size() == seen;
-        seen = err.size();
-        // A quiet second after the folder line: listing takes no time, so
-        // the worker now waits inside the copy.
-        if (sent == 0 && quiet && err.find("[1/1]") != std::string::npos) {
-          Interrupt(pid);
-          sent = 1;
-        } else if (sent == 1 && err.find("処理を終了しています...") != std::string::npos) {
-          // The first interrupt was seen and the copy still blocks.
-          Interrupt(pid);
-          sent = 2;
-        } else if (sent == 2 && ++quietSeconds == 10) {
-          // Still running: let the copy end so that the test fails instead
-          // of hanging.
-          const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-          if (writer >= 0) close(writer);
-        }
-      });
+  const ProgramResult result =
+      RunProgram(HOSHIBAKO_CLI_PATH, {In().string(), Out().string()}, tmp.path().string(),
+                 [&](const std::string& err, int pid) {
+                   const bool quiet = err.size() == seen;
+                   seen = err.size();
+                   // A quiet second after the folder line: listing takes no time, so
+                   // the worker now waits inside the copy.
+                   if (sent == 0 && quiet && err.find("[1/1]") != std::string::npos) {
+                     Interrupt(pid);
+                     sent = 1;
+                   } else if (sent == 1 && err.find("処理を終了しています...") != std::string::npos) {
+                     // The first interrupt was seen and the copy still blocks.
+                     Interrupt(pid);
+                     sent = 2;
+                   } else if (sent == 2 && ++quietSeconds == 10) {
+                     // Still running: let the copy end so that the test fails instead
+                     // of hanging.
+                     const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+                     if (writer >= 0) close(writer);
+                   }
+                 });
   ASSERT_EQ(sent, 2) << result.err;
   EXPECT_EQ(result.exitCode, 130);
   // Ended inside the copy: no results were printed.

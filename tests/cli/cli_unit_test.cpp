@@ -44,13 +44,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ArgumentCase{"NoOptions", {"in", "out"}, true, 0, false, false},
         ArgumentCase{"EachShortOption", {"-s", "-w", "-i", "-r", "in", "out"}, true, 0x0F, false, false},
-        ArgumentCase{"LongOptions", {"--subfolders", "--sound", "--images", "--repair", "in", "out"}, true, 0x0F,
-                     false, false},
+        ArgumentCase{"LongOptions",
+                     {"--subfolders", "--sound", "--images", "--repair", "in", "out"},
+                     true,
+                     0x0F,
+                     false,
+                     false},
         ArgumentCase{"AllIsSubfoldersSoundImages", {"-a", "in", "out"}, true, 0x07, false, false},
         ArgumentCase{"GroupedShortOptions", {"-ay", "in", "out"}, true, 0x07, true, false},
         ArgumentCase{"KeepClearsRepair", {"-r", "-k", "in", "out"}, true, KeepBmsUnchanged, false, false},
-        ArgumentCase{"KeepClearsRepairInEitherOrder", {"--keep-scripts", "--repair", "-w", "in", "out"}, true,
-                     KeepBmsUnchanged | CompressSound, false, false},
+        ArgumentCase{"KeepClearsRepairInEitherOrder",
+                     {"--keep-scripts", "--repair", "-w", "in", "out"},
+                     true,
+                     KeepBmsUnchanged | CompressSound,
+                     false,
+                     false},
         ArgumentCase{"JsonAndYes", {"--json", "--yes", "in", "out"}, true, 0, true, true},
         ArgumentCase{"OptionsAfterTheFolders", {"in", "out", "-w"}, true, CompressSound, false, false},
         ArgumentCase{"DoubleDashEndsOptions", {"--", "-in", "out"}, true, 0, false, false},
@@ -92,16 +100,20 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
   row.soundCount = 2;
   row.AddErrorFile(u"bad.wav");
   const RunTotals totals{3, 1000, 400};
-  EXPECT_EQ(ResultJsonText({row}, totals, true),
-            "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
-            "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"]}], "
-            "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
+  EXPECT_EQ(
+      ResultJsonText({row}, totals, true),
+      "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
+      "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"]}], "
+      "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
 }
 
 TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {
-  EXPECT_EQ(TotalsLineText(RunTotals{4, 1000, 250}), "total: 4 files, 1000 bytes read, 250 bytes written, 75.0% saved\n");
-  EXPECT_EQ(TotalsLineText(RunTotals{0, 0, 0}), "total: 0 files, 0 bytes read, 0 bytes written, 0.0% saved\n");
-  EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 150}), "total: 1 files, 100 bytes read, 150 bytes written, -50.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{4, 1000, 250}),
+            "total: 4 files, 1000 bytes read, 250 bytes written, 75.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{0, 0, 0}),
+            "total: 0 files, 0 bytes read, 0 bytes written, 0.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 150}),
+            "total: 1 files, 100 bytes read, 150 bytes written, -50.0% saved\n");
 }
 
 TEST(ReportTest, TableAlignsWideCharactersAndListsFailedNames) {

@@ -1,8 +1,9 @@
+#include "job/folder_result.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "job/folder_result.h"
 #include "job/local_time.h"
 #include "util/unicode.h"
 
@@ -20,13 +21,14 @@ TEST_P(StatusTextTest, MapsEveryValueToItsWord) {
   EXPECT_EQ(StatusText(static_cast<FolderStatus>(GetParam().value)), U16(GetParam().word));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, StatusTextTest,
-                         ::testing::Values(StatusCase{"Ok", 0, "OK"}, StatusCase{"Cancelled", 1, "キャンセル"},
-                                           StatusCase{"HasErrors", 2, "エラーあり"},
-                                           StatusCase{"FolderCreationFailed", 3, "フォルダ作成失敗"},
-                                           StatusCase{"JustAbove", 4, "不明"}, StatusCase{"Negative", -1, "不明"},
-                                           StatusCase{"Large", 0x7fffffff, "不明"}),
-                         [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Values, StatusTextTest,
+    ::testing::Values(StatusCase{"Ok", 0, "OK"}, StatusCase{"Cancelled", 1, "キャンセル"},
+                      StatusCase{"HasErrors", 2, "エラーあり"},
+                      StatusCase{"FolderCreationFailed", 3, "フォルダ作成失敗"},
+                      StatusCase{"JustAbove", 4, "不明"}, StatusCase{"Negative", -1, "不明"},
+                      StatusCase{"Large", 0x7fffffff, "不明"}),
+    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
 
 struct LogLineCase {
   const char* name;
@@ -49,13 +51,16 @@ FolderResult Row(const char* folder, FolderStatus status, int bms, int sound, in
 
 class FolderLogLineTest : public ::testing::TestWithParam<LogLineCase> {};
 
-TEST_P(FolderLogLineTest, JoinsTheFieldsWithCommas) { EXPECT_EQ(Utf16ToUtf8(FolderLogLine(GetParam().row)), GetParam().line); }
+TEST_P(FolderLogLineTest, JoinsTheFieldsWithCommas) {
+  EXPECT_EQ(Utf16ToUtf8(FolderLogLine(GetParam().row)), GetParam().line);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FolderLogLineTest,
     ::testing::Values(
         LogLineCase{"NewRow", Row("/songs", FolderStatus::Ok, 0, 0, 0, 0, {}), "/songs,OK,0,0,0,0,0"},
-        LogLineCase{"TwoFailedNamesInOrder", Row("/s/曲", FolderStatus::HasErrors, 1, 0, 2, 10, {"a.wav", "b.bmp"}),
+        LogLineCase{"TwoFailedNamesInOrder",
+                    Row("/s/曲", FolderStatus::HasErrors, 1, 0, 2, 10, {"a.wav", "b.bmp"}),
                     "/s/曲,エラーあり,1,0,2,10,2,a.wav,b.bmp"},
         LogLineCase{"CommasAreNotEscaped", Row("/a,b", FolderStatus::HasErrors, 0, 0, 0, 0, {"x,y.wav"}),
                     "/a,b,エラーあり,0,0,0,0,1,x,y.wav"},
@@ -78,12 +83,15 @@ struct DateCase {
 
 class DateLineTest : public ::testing::TestWithParam<DateCase> {};
 
-TEST_P(DateLineTest, NumbersHaveNoLeadingZeros) { EXPECT_EQ(Utf16ToUtf8(DateLineText(GetParam().time)), GetParam().line); }
+TEST_P(DateLineTest, NumbersHaveNoLeadingZeros) {
+  EXPECT_EQ(Utf16ToUtf8(DateLineText(GetParam().time)), GetParam().line);
+}
 
-INSTANTIATE_TEST_SUITE_P(Times, DateLineTest,
-                         ::testing::Values(DateCase{"Morning", {2009, 3, 5, 9, 7, 2}, "2009/3/5 9:7:2"},
-                                           DateCase{"Midnight", {2024, 1, 1, 0, 0, 0}, "2024/1/1 0:0:0"},
-                                           DateCase{"LastSecond", {1999, 12, 31, 23, 59, 59}, "1999/12/31 23:59:59"}),
-                         [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Times, DateLineTest,
+    ::testing::Values(DateCase{"Morning", {2009, 3, 5, 9, 7, 2}, "2009/3/5 9:7:2"},
+                      DateCase{"Midnight", {2024, 1, 1, 0, 0, 0}, "2024/1/1 0:0:0"},
+                      DateCase{"LastSecond", {1999, 12, 31, 23, 59, 59}, "1999/12/31 23:59:59"}),
+    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -138,7 +138,8 @@ std::string BmpBytes(std::int32_t width, std::int32_t height) {
   return out;
 }
 
-std::intptr_t RecordingTarget::SendToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t RecordingTarget::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
+                                            std::intptr_t lParam) {
   Record record{message, wParam, u""};
   if (message == MSG_FOLDER_TEXT || message == MSG_FILE_TEXT) record.text = *TakeTextParam(lParam);
   if (message == MSG_PREPARE_PROGRESS) job_.PrepareProgress();

@@ -43,7 +43,8 @@ std::string ReadBytes(const std::filesystem::path& path);
 bool StartsWith(const std::string& bytes, const std::string& prefix);
 
 // A short 16-bit (or 8-bit) PCM RIFF WAVE file.
-std::string WavBytes(std::uint32_t sampleRate = 22050, std::uint16_t bitsPerSample = 16, std::uint32_t frames = 2205);
+std::string WavBytes(std::uint32_t sampleRate = 22050, std::uint16_t bitsPerSample = 16,
+                     std::uint32_t frames = 2205);
 // A small 24-bit uncompressed Windows bitmap.
 std::string BmpBytes(std::int32_t width = 4, std::int32_t height = 3);
 

@@ -1,9 +1,10 @@
+#include "job/start_validation.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "job/start_validation.h"
 #include "job_test_support.h"
 #include "util/unicode.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 struct ValidationCase {
   const char* name;
-  const char* input;   // relative to the test's tree; "" stays empty
+  const char* input;  // relative to the test's tree; "" stays empty
   const char* output;
   StartValidation expected;
 };
@@ -41,7 +42,8 @@ class StartValidationTest : public ::testing::TestWithParam<ValidationCase> {
 
 TEST_P(StartValidationTest, FirstFailingCheckDecides) {
   const ValidationCase& c = GetParam();
-  if (std::string(c.name).find("Link") != std::string::npos && !linksWork) GTEST_SKIP() << "no symbolic links";
+  if (std::string(c.name).find("Link") != std::string::npos && !linksWork)
+    GTEST_SKIP() << "no symbolic links";
   EXPECT_EQ(ValidateStart(Text(c.input), Text(c.output)), c.expected);
 }
 
@@ -55,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValidationCase{"OutputEmpty", "songs/in", "", StartValidation::OutputMissing},
         ValidationCase{"OutputDoesNotExist", "songs/in", "gone", StartValidation::OutputNotFound},
         ValidationCase{"OutputIsTheInput", "songs/in", "songs/in", StartValidation::OutputInsideInput},
-        ValidationCase{"OutputBelowTheInput", "songs/in", "songs/in/deeper", StartValidation::OutputInsideInput},
+        ValidationCase{"OutputBelowTheInput", "songs/in", "songs/in/deeper",
+                       StartValidation::OutputInsideInput},
         ValidationCase{"OutputDiffersOnlyInCase", "songs/in", "songs/IN", StartValidation::OutputInsideInput},
         ValidationCase{"PrefixOfANameIsNotAFolderPrefix", "songs", "songs2", StartValidation::Valid},
         ValidationCase{"InputBelowTheOutputIsAllowed", "songs/in", "songs", StartValidation::Valid},
@@ -64,15 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
                        StartValidation::OutputInsideInput},
         ValidationCase{"DotDotInTheOutput", "songs/in", "songs2/../songs/in/deeper",
                        StartValidation::OutputInsideInput},
-        ValidationCase{"LinkLeadsIntoTheInput", "songs/in", "other/link", StartValidation::OutputInsideInput}),
+        ValidationCase{"LinkLeadsIntoTheInput", "songs/in", "other/link",
+                       StartValidation::OutputInsideInput}),
     [](const ::testing::TestParamInfo<ValidationCase>& info) { return std::string(info.param.name); });
 
 TEST(StartValidationMessageTest, EachFailureHasItsMessage) {
   EXPECT_EQ(StartValidationMessage(StartValidation::Valid), u"");
-  EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::InputMissing)), "入力フォルダを選択してください。");
+  EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::InputMissing)),
+            "入力フォルダを選択してください。");
   EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::InputNotFound)),
             "指定された入力フォルダは存在しません。");
-  EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::OutputMissing)), "出力フォルダを選択してください。");
+  EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::OutputMissing)),
+            "出力フォルダを選択してください。");
   EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::OutputNotFound)),
             "指定された出力フォルダは存在しません。");
   EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::OutputInsideInput)),

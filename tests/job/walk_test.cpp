@@ -34,8 +34,12 @@ struct WalkOutcome {
 
 class WalkTest : public ::testing::Test {
  protected:
-  fs::path In(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "in" : tmp.path() / "in" / relative; }
-  fs::path Out(const std::string& relative = "") const { return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative; }
+  fs::path In(const std::string& relative = "") const {
+    return relative.empty() ? tmp.path() / "in" : tmp.path() / "in" / relative;
+  }
+  fs::path Out(const std::string& relative = "") const {
+    return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative;
+  }
   std::u16string InText(const std::string& relative = "") const { return jobtest::ToText(In(relative)); }
 
   void SetUp() override { fs::create_directories(In()); }
@@ -47,7 +51,8 @@ class WalkTest : public ::testing::Test {
     TextFile log;
     EXPECT_TRUE(log.Open(jobtest::ToText(logPath), TextFileMode::Append));
     WalkOutcome outcome;
-    outcome.completed = job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
+    outcome.completed =
+        job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
     log.Close();
     const std::string bytes = ReadBytes(logPath);
     std::size_t start = 0;
@@ -115,8 +120,8 @@ TEST_F(WalkTest, TypicalSongFolderIsConvertedRewrittenAndCopied) {
   EXPECT_EQ(outcome.logLines[0], InText() + u",OK,1,1,1,1,0");
 
   // Listing order (sorted on this platform) decides the per-file texts.
-  EXPECT_EQ(target.Texts(MSG_FILE_TEXT),
-            (std::vector<std::u16string>{u"1/4 bg.bmp", u"2/4 kick.wav", u"3/4 readme.txt", u"4/4 song.bms"}));
+  EXPECT_EQ(target.Texts(MSG_FILE_TEXT), (std::vector<std::u16string>{u"1/4 bg.bmp", u"2/4 kick.wav",
+                                                                      u"3/4 readme.txt", u"4/4 song.bms"}));
   EXPECT_EQ(job.totals.files, 4);
   EXPECT_GT(job.totals.bytesRead, 0);
   EXPECT_GT(job.totals.bytesWritten, 0);
@@ -153,10 +158,9 @@ std::string InputBytesFor(const std::string& name) {
   }();
   if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0) return WavBytes(11025, 8, 1000);
   if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bmp") == 0) return BmpBytes();
-  if (lower.size() > 4 && (lower.compare(lower.size() - 4, 4, ".bms") == 0 ||
-                           lower.compare(lower.size() - 4, 4, ".bme") == 0 ||
-                           lower.compare(lower.size() - 4, 4, ".bml") == 0 ||
-                           lower.compare(lower.size() - 4, 4, ".pms") == 0)) {
+  if (lower.size() > 4 &&
+      (lower.compare(lower.size() - 4, 4, ".bms") == 0 || lower.compare(lower.size() - 4, 4, ".bme") == 0 ||
+       lower.compare(lower.size() - 4, 4, ".bml") == 0 || lower.compare(lower.size() - 4, 4, ".pms") == 0)) {
     return "#wav01   a.wav\r\n#BMP01 b.bmp\r\n";
   }
   return "plain " + name + "\n";
@@ -196,28 +200,91 @@ const std::string kRepairedScript = "#WAV01 a.wav";
 INSTANTIATE_TEST_SUITE_P(
     Options, RoutingTest,
     ::testing::Values(
-        RoutingCase{"NothingTickedCopiesEverything", 0, {"a.wav", "b.bmp", "s.bms"},
-                    {{"a.wav", ""}, {"b.bmp", ""}, {"s.bms", ""}}, {"a.ogg", "b.png"}, 0, 0, 0, 3},
-        RoutingCase{"SoundOnly", CompressSound, {"a.wav", "b.bmp", "s.bms"},
-                    {{"a.ogg", kOggMagic}, {"b.bmp", ""}, {"s.bms", kRenamedScript}}, {"a.wav", "b.png"}, 1, 1, 0, 1},
-        RoutingCase{"ImagesOnly", CompressImages, {"a.wav", "b.bmp"},
-                    {{"a.wav", ""}, {"b.png", kPngMagic}}, {"b.bmp"}, 0, 0, 1, 1},
-        RoutingCase{"SoundWithKeptNames", CompressSound | KeepBmsUnchanged, {"a.wav", "s.bms"},
-                    {{"a.wav", kOggMagic}, {"s.bms", ""}}, {"a.ogg"}, 1, 1, 0, 0},
-        RoutingCase{"ImagesWithKeptNames", CompressImages | KeepBmsUnchanged, {"b.bmp", "s.bme"},
-                    {{"b.bmp", kPngMagic}, {"s.bme", ""}}, {"b.png"}, 1, 0, 1, 0},
-        RoutingCase{"KeepAloneCopiesScripts", KeepBmsUnchanged, {"a.wav", "s.bms"},
-                    {{"a.wav", ""}, {"s.bms", ""}}, {}, 0, 0, 0, 2},
-        RoutingCase{"RepairAloneRewritesOnlyScripts", RepairBms, {"a.wav", "b.bmp", "s.pms"},
-                    {{"a.wav", ""}, {"b.bmp", ""}, {"s.pms", kRepairedScript}}, {"a.ogg", "b.png"}, 1, 0, 0, 2},
+        RoutingCase{"NothingTickedCopiesEverything",
+                    0,
+                    {"a.wav", "b.bmp", "s.bms"},
+                    {{"a.wav", ""}, {"b.bmp", ""}, {"s.bms", ""}},
+                    {"a.ogg", "b.png"},
+                    0,
+                    0,
+                    0,
+                    3},
+        RoutingCase{"SoundOnly",
+                    CompressSound,
+                    {"a.wav", "b.bmp", "s.bms"},
+                    {{"a.ogg", kOggMagic}, {"b.bmp", ""}, {"s.bms", kRenamedScript}},
+                    {"a.wav", "b.png"},
+                    1,
+                    1,
+                    0,
+                    1},
+        RoutingCase{"ImagesOnly",
+                    CompressImages,
+                    {"a.wav", "b.bmp"},
+                    {{"a.wav", ""}, {"b.png", kPngMagic}},
+                    {"b.bmp"},
+                    0,
+                    0,
+                    1,
+                    1},
+        RoutingCase{"SoundWithKeptNames",
+                    CompressSound | KeepBmsUnchanged,
+                    {"a.wav", "s.bms"},
+                    {{"a.wav", kOggMagic}, {"s.bms", ""}},
+                    {"a.ogg"},
+                    1,
+                    1,
+                    0,
+                    0},
+        RoutingCase{"ImagesWithKeptNames",
+                    CompressImages | KeepBmsUnchanged,
+                    {"b.bmp", "s.bme"},
+                    {{"b.bmp", kPngMagic}, {"s.bme", ""}},
+                    {"b.png"},
+                    1,
+                    0,
+                    1,
+                    0},
+        RoutingCase{"KeepAloneCopiesScripts",
+                    KeepBmsUnchanged,
+                    {"a.wav", "s.bms"},
+                    {{"a.wav", ""}, {"s.bms", ""}},
+                    {},
+                    0,
+                    0,
+                    0,
+                    2},
+        RoutingCase{"RepairAloneRewritesOnlyScripts",
+                    RepairBms,
+                    {"a.wav", "b.bmp", "s.pms"},
+                    {{"a.wav", ""}, {"b.bmp", ""}, {"s.pms", kRepairedScript}},
+                    {"a.ogg", "b.png"},
+                    1,
+                    0,
+                    0,
+                    2},
         // Repair routes the script to the rewriter, but with the contents
         // kept it rewrites nothing: a byte copy, counted as a script.
-        RoutingCase{"KeepWinsOverRepair", RepairBms | KeepBmsUnchanged, {"s.bml"}, {{"s.bml", ""}}, {}, 1, 0, 0, 0},
-        RoutingCase{"UpperAndMixedCaseExtensions", CompressSound | CompressImages, {"A.WAV", "B.Bmp", "S.BMS"},
-                    {{"A.ogg", kOggMagic}, {"B.png", kPngMagic}, {"S.BMS", kRenamedScript}}, {"A.WAV", "B.Bmp"},
-                    1, 1, 1, 0},
-        RoutingCase{"NamesWithoutExtensionAreCopied", CompressSound | CompressImages, {"wav", "kick.wav x", "bmp."},
-                    {{"wav", ""}, {"kick.wav x", ""}, {"bmp.", ""}}, {}, 0, 0, 0, 3}),
+        RoutingCase{
+            "KeepWinsOverRepair", RepairBms | KeepBmsUnchanged, {"s.bml"}, {{"s.bml", ""}}, {}, 1, 0, 0, 0},
+        RoutingCase{"UpperAndMixedCaseExtensions",
+                    CompressSound | CompressImages,
+                    {"A.WAV", "B.Bmp", "S.BMS"},
+                    {{"A.ogg", kOggMagic}, {"B.png", kPngMagic}, {"S.BMS", kRenamedScript}},
+                    {"A.WAV", "B.Bmp"},
+                    1,
+                    1,
+                    1,
+                    0},
+        RoutingCase{"NamesWithoutExtensionAreCopied",
+                    CompressSound | CompressImages,
+                    {"wav", "kick.wav x", "bmp."},
+                    {{"wav", ""}, {"kick.wav x", ""}, {"bmp.", ""}},
+                    {},
+                    0,
+                    0,
+                    0,
+                    3}),
     [](const ::testing::TestParamInfo<RoutingCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WalkTest, FolderNamedLikeASoundFileIsAFolder) {
@@ -367,9 +434,9 @@ TEST_F(WalkTest, LinksToFoldersAreNotFollowed) {
 // after a file, and after the folder's log line.
 struct CancelCase {
   const char* name;
-  std::uint32_t message;          // MSG_FOLDER_TEXT / MSG_FILE_TEXT, or 0 for the log-line hook
-  std::string trigger;            // folder (relative) or file text
-  std::size_t rows;               // rows appended in all
+  std::uint32_t message;  // MSG_FOLDER_TEXT / MSG_FILE_TEXT, or 0 for the log-line hook
+  std::string trigger;    // folder (relative) or file text
+  std::size_t rows;       // rows appended in all
   FolderStatus lastStatus;
   int lastCopied;
   std::size_t logLines;
@@ -413,8 +480,15 @@ INSTANTIATE_TEST_SUITE_P(
     CheckPoints, CancelTest,
     ::testing::Values(
         CancelCase{"AfterListing", MSG_FOLDER_TEXT, "A", 2, FolderStatus::Cancelled, 0, 1, {}, {"A", "B"}},
-        CancelCase{"AfterThirdOfFiveFiles", MSG_FILE_TEXT, "3/5 f3.txt", 2, FolderStatus::Cancelled, 3, 1,
-                   {"A/f1.txt", "A/f3.txt"}, {"A/f4.txt", "A/A1", "B"}},
+        CancelCase{"AfterThirdOfFiveFiles",
+                   MSG_FILE_TEXT,
+                   "3/5 f3.txt",
+                   2,
+                   FolderStatus::Cancelled,
+                   3,
+                   1,
+                   {"A/f1.txt", "A/f3.txt"},
+                   {"A/f4.txt", "A/A1", "B"}},
         CancelCase{"AfterTheLogLine", 0, "A", 2, FolderStatus::Ok, 5, 2, {"A/f5.txt"}, {"A/A1", "B"}}),
     [](const ::testing::TestParamInfo<CancelCase>& info) { return std::string(info.param.name); });
 

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QTest>
 #include <QThread>
-
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -162,11 +161,16 @@ class DialogFrameworkTest : public QObject {
     QTest::addColumn<int>("resourceId");
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expectedEvent");
-    QTest::newRow("Enter without a default button is OK") << kErrorListDialogId << "enter" << "ok";
-    QTest::newRow("Escape is Cancel") << kErrorListDialogId << "escape" << "cancel";
-    QTest::newRow("close box is Cancel") << kErrorListDialogId << "close" << "cancel";
-    QTest::newRow("Enter presses the default button (id 2)") << kResultDialogId << "enter" << "cancel";
-    QTest::newRow("Enter on a focused push button presses it") << kMainDialogId << "enter" << "command:1006:0";
+    QTest::newRow("Enter without a default button is OK") << kErrorListDialogId << "enter"
+                                                          << "ok";
+    QTest::newRow("Escape is Cancel") << kErrorListDialogId << "escape"
+                                      << "cancel";
+    QTest::newRow("close box is Cancel") << kErrorListDialogId << "close"
+                                         << "cancel";
+    QTest::newRow("Enter presses the default button (id 2)") << kResultDialogId << "enter"
+                                                             << "cancel";
+    QTest::newRow("Enter on a focused push button presses it") << kMainDialogId << "enter"
+                                                               << "command:1006:0";
   }
 
   void keysAndCloseBox() {

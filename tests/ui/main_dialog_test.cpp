@@ -1,15 +1,15 @@
 // The main dialog: the repair-box rule, keys, the folder pickers, the start
 // checks and the keep-contents question.
 
+#include "ui/main_dialog.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTest>
-
 #include <filesystem>
 #include <memory>
 
 #include "job/start_validation.h"
-#include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
@@ -55,14 +55,15 @@ class MainDialogTest : public QObject {
     QTest::addColumn<bool>("repairChecked");
     QTest::addColumn<bool>("repairEnabled");
     QTest::addColumn<uint>("options");
-    QTest::newRow("repair alone stays checked") << QList<int>{Id::RepairBms} << true << true << uint(RepairBms);
+    QTest::newRow("repair alone stays checked")
+        << QList<int>{Id::RepairBms} << true << true << uint(RepairBms);
     QTest::newRow("checking keep clears and locks repair")
         << QList<int>{Id::RepairBms, Id::KeepBmsUnchanged} << false << false << uint(KeepBmsUnchanged);
     QTest::newRow("unchecking keep unlocks repair, still unchecked")
         << QList<int>{Id::RepairBms, Id::KeepBmsUnchanged, Id::KeepBmsUnchanged} << false << true << 0u;
     QTest::newRow("other boxes leave the lock alone")
-        << QList<int>{Id::KeepBmsUnchanged, Id::IncludeSubfolders, Id::CompressSound, Id::CompressImages} << false
-        << false << uint(IncludeSubfolders | CompressSound | CompressImages | KeepBmsUnchanged);
+        << QList<int>{Id::KeepBmsUnchanged, Id::IncludeSubfolders, Id::CompressSound, Id::CompressImages}
+        << false << false << uint(IncludeSubfolders | CompressSound | CompressImages | KeepBmsUnchanged);
     QTest::newRow("largest reachable option word")
         << QList<int>{Id::RepairBms, Id::IncludeSubfolders, Id::CompressSound, Id::CompressImages,
                       Id::KeepBmsUnchanged}
@@ -87,7 +88,8 @@ class MainDialogTest : public QObject {
     script.actions[kMainDialogId] = [&](DialogBase&) {
       for (int id : {Id::IncludeSubfolders, Id::CompressSound, Id::CompressImages, Id::RepairBms,
                      Id::KeepBmsUnchanged}) {
-        allEnabledAtStart = allEnabledAtStart && IsControlEnabled(dialog.Item(id)) && !IsChecked(dialog.Item(id));
+        allEnabledAtStart =
+            allEnabledAtStart && IsControlEnabled(dialog.Item(id)) && !IsChecked(dialog.Item(id));
       }
       for (int id : clicks) Click(dialog, id);
       checked = IsChecked(dialog.Item(Id::RepairBms));
@@ -171,16 +173,27 @@ class MainDialogTest : public QObject {
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("focus");
     QTest::newRow("both empty: only the input is reported")
-        << "" << "" << "入力フォルダを選択してください。" << Id::BrowseInput;
+        << ""
+        << ""
+        << "入力フォルダを選択してください。" << Id::BrowseInput;
     QTest::newRow("input does not exist (deleted after choosing)")
-        << "$GONE" << "" << "指定された入力フォルダは存在しません。" << Id::BrowseInput;
-    QTest::newRow("output empty") << "$IN" << "" << "出力フォルダを選択してください。" << Id::BrowseOutput;
-    QTest::newRow("output does not exist")
-        << "$IN" << "$GONE" << "指定された出力フォルダは存在しません。" << Id::BrowseOutput;
+        << "$GONE"
+        << ""
+        << "指定された入力フォルダは存在しません。" << Id::BrowseInput;
+    QTest::newRow("output empty") << "$IN"
+                                  << ""
+                                  << "出力フォルダを選択してください。" << Id::BrowseOutput;
+    QTest::newRow("output does not exist") << "$IN"
+                                           << "$GONE"
+                                           << "指定された出力フォルダは存在しません。" << Id::BrowseOutput;
     QTest::newRow("output below the input")
-        << "$IN" << "$IN/sub" << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
+        << "$IN"
+        << "$IN/sub"
+        << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
     QTest::newRow("output is the input")
-        << "$IN" << "$IN" << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
+        << "$IN"
+        << "$IN"
+        << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
   }
 
   void startChecks() {

@@ -8,7 +8,6 @@
 #include <QPixmap>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <filesystem>
 #include <memory>
 
@@ -72,7 +71,8 @@ class RenderTest : public QObject {
       for (const ControlTemplate& control : dialog->controls) texts += ToQString(control.text);
       texts += QStringLiteral("処理を終了しています...対象フォルダ処理結果音声画像無変換エラー");
       for (const QChar c : texts) {
-        QVERIFY2(metrics.inFont(c), qPrintable(QStringLiteral("no glyph for %1 in %2").arg(c).arg(DialogFont().family())));
+        QVERIFY2(metrics.inFont(c),
+                 qPrintable(QStringLiteral("no glyph for %1 in %2").arg(c).arg(DialogFont().family())));
       }
     }
   }
@@ -103,7 +103,8 @@ class RenderTest : public QObject {
       dialog.EndModal(2);
     };
     script.actions[kProgressDialogId] = [&](DialogBase& d) {
-      midRun = WaitUntil([&] { return Q(ControlText(d.Item(ProgressDialogIds::FileText))).endsWith("long_sound.wav"); });
+      midRun = WaitUntil(
+          [&] { return Q(ControlText(d.Item(ProgressDialogIds::FileText))).endsWith("long_sound.wav"); });
       progressShot = Shoot(d, "progress");
       Click(d, IDCANCEL);
     };
@@ -127,7 +128,10 @@ class RenderTest : public QObject {
     } kRows[] = {
         {u"/home/user/BMS/曲集", FolderStatus::Ok, {0, 0, 0, 1}, {}},
         {u"/home/user/BMS/曲集/星の箱", FolderStatus::Ok, {3, 120, 4, 2}, {}},
-        {u"/home/user/BMS/曲集/夜明け", FolderStatus::HasErrors, {2, 80, 1, 0}, {u"壊れた音.wav", u"bg_broken.bmp"}},
+        {u"/home/user/BMS/曲集/夜明け",
+         FolderStatus::HasErrors,
+         {2, 80, 1, 0},
+         {u"壊れた音.wav", u"bg_broken.bmp"}},
         {u"/home/user/BMS/曲集/書けない", FolderStatus::FolderCreationFailed, {0, 0, 0, 0}, {}},
         {u"/home/user/BMS/曲集/途中", FolderStatus::Cancelled, {1, 12, 0, 0}, {}},
     };

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <filesystem>
 #include <memory>
 
@@ -110,7 +109,8 @@ class RunTest : public QObject {
     int errorListsAfterEmptyDoubleClick = -1;
     DialogScript script;
     script.actions[kMainDialogId] = [&](DialogBase&) {
-      StartRun(dialog, chooser, input, output, {Main::IncludeSubfolders, Main::CompressSound, Main::CompressImages});
+      StartRun(dialog, chooser, input, output,
+               {Main::IncludeSubfolders, Main::CompressSound, Main::CompressImages});
       dialog.EndModal(2);
     };
     script.actions[kProgressDialogId] = [&](DialogBase& d) { WatchProgress(d, progress); };
@@ -200,7 +200,8 @@ class RunTest : public QObject {
       auto* widget = static_cast<QDialog*>(WidgetOfDialog(d));
       QObject::connect(widget, &QDialog::finished, widget,
                        [&] { longFileDoneAtClose = fs::exists(output / "a_long.ogg"); });
-      sawLongFile = WaitUntil([&] { return Q(ControlText(d.Item(Progress::FileText))).endsWith("a_long.wav"); });
+      sawLongFile =
+          WaitUntil([&] { return Q(ControlText(d.Item(Progress::FileText))).endsWith("a_long.wav"); });
       okAnswer = d.SendToDialog(WM_COMMAND, MakeWParam(IDOK, BN_CLICKED), 0);
       openAfterOk = widget->isVisible();
       Click(d, IDCANCEL);
@@ -270,13 +271,16 @@ class RunTest : public QObject {
     QTest::addColumn<int>("errors");
     QTest::addColumn<QStringList>("cells");
     QTest::newRow("OK folder") << 0 << 3 << 0 << QStringList({"/songs", "OK", "3", "10", "5", "2", "0"});
-    QTest::newRow("cancelled") << 1 << 0 << 0 << QStringList({"/songs", "キャンセル", "0", "10", "5", "2", "0"});
-    QTest::newRow("with errors") << 2 << 1 << 2 << QStringList({"/songs", "エラーあり", "1", "10", "5", "2", "2"});
+    QTest::newRow("cancelled") << 1 << 0 << 0
+                               << QStringList({"/songs", "キャンセル", "0", "10", "5", "2", "0"});
+    QTest::newRow("with errors") << 2 << 1 << 2
+                                 << QStringList({"/songs", "エラーあり", "1", "10", "5", "2", "2"});
     QTest::newRow("folder creation failed")
         << 3 << 0 << 0 << QStringList({"/songs", "フォルダ作成失敗", "0", "10", "5", "2", "0"});
     QTest::newRow("status outside the enumeration")
         << 4 << 0 << 0 << QStringList({"/songs", "不明", "0", "10", "5", "2", "0"});
-    QTest::newRow("negative counter") << -1 << -7 << 0 << QStringList({"/songs", "不明", "-7", "10", "5", "2", "0"});
+    QTest::newRow("negative counter")
+        << -1 << -7 << 0 << QStringList({"/songs", "不明", "-7", "10", "5", "2", "0"});
   }
 
   void resultCells() {
@@ -326,7 +330,8 @@ class RunTest : public QObject {
     std::intptr_t withoutSelection = -1;
     DialogScript script;
     script.actions[kResultDialogId] = [&](DialogBase&) {
-      NotifyHeader header{results.list.window, static_cast<std::uintptr_t>(ResultDialogIds::Table), NM_DBLCLK};
+      NotifyHeader header{results.list.window, static_cast<std::uintptr_t>(ResultDialogIds::Table),
+                          NM_DBLCLK};
       const auto lParam = reinterpret_cast<std::intptr_t>(&header);
       results.list.SelectItem(0, false);
       withoutSelection = results.SendToDialog(WM_NOTIFY, header.idFrom, lParam);
@@ -345,7 +350,7 @@ class RunTest : public QObject {
       PressKey(d, Qt::Key_Escape);
     };
     QCOMPARE(int(results.RunModal(nullptr)), IDCANCEL);  // Enter presses "閉じる"
-    QCOMPARE(qlonglong(withoutSelection), 1LL);           // handled, but nothing opened
+    QCOMPARE(qlonglong(withoutSelection), 1LL);          // handled, but nothing opened
     QCOMPARE(opened, QStringList({"file1.wav\r\n"}));
   }
 };

@@ -1,10 +1,9 @@
 #include "ui_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
-#include <QAbstractButton>
-
 #include <cmath>
 #include <fstream>
 #include <random>

@@ -1,6 +1,7 @@
+#include "util/case_map.h"
+
 #include <gtest/gtest.h>
 
-#include "util/case_map.h"
 #include "util/unicode.h"
 
 namespace {

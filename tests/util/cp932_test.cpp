@@ -1,3 +1,5 @@
+#include "util/cp932.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -5,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "util/cp932.h"
 #include "util/unicode.h"
 
 namespace {
@@ -85,14 +86,10 @@ struct EncodeCase {
 };
 
 const EncodeCase kEncodeCases[] = {
-    {"BackslashStaysAscii", u'\\', "\x5C"},
-    {"TildeStaysAscii", u'~', "\x7E"},
-    {"ApproxEqualsFromRow2", 0x2252, "\x81\xE0"},
-    {"RomanNumeralFromNecRow13", 0x2160, "\x87\x54"},
-    {"NotSignFromRow2", 0xFFE2, "\x81\xCA"},
-    {"SmallRomanFromIbmNotNecSelected", 0x2170, "\xFA\x40"},
-    {"HalfWidthKatakana", 0xFF71, "\xB1"},
-    {"FullWidthTilde", 0xFF5E, "\x81\x60"},
+    {"BackslashStaysAscii", u'\\', "\x5C"},       {"TildeStaysAscii", u'~', "\x7E"},
+    {"ApproxEqualsFromRow2", 0x2252, "\x81\xE0"}, {"RomanNumeralFromNecRow13", 0x2160, "\x87\x54"},
+    {"NotSignFromRow2", 0xFFE2, "\x81\xCA"},      {"SmallRomanFromIbmNotNecSelected", 0x2170, "\xFA\x40"},
+    {"HalfWidthKatakana", 0xFF71, "\xB1"},        {"FullWidthTilde", 0xFF5E, "\x81\x60"},
 };
 
 class Cp932EncodeTest : public testing::TestWithParam<EncodeCase> {};
@@ -121,7 +118,9 @@ struct InvalidCase {
 const InvalidCase kInvalidCases[] = {
     {"LeadAtEnd", "ab\x82"},
     {"LeadBeforeLineFeed", "\x82\n"},
-    {"LeadBeforeAscii", "\x82" "A"},
+    {"LeadBeforeAscii",
+     "\x82"
+     "A"},
     {"SingleA0", "\xA0"},
     {"SingleFF", "\xFF"},
     {"Utf8Title", "\xE6\x9B\xB2\xE5\x90\x8D"},

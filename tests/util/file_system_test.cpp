@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
+#include "util/file_system.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "util/file_system.h"
 #include "util/path.h"
 #include "util/unicode.h"
 

@@ -67,9 +67,13 @@ class FileSystemWin32Test : public testing::Test {
     return content;
   }
 
-  void MakeFolder(const char* utf8) const { ASSERT_TRUE(CreateDirectoryW(W(Path(utf8)).c_str(), nullptr)) << utf8; }
+  void MakeFolder(const char* utf8) const {
+    ASSERT_TRUE(CreateDirectoryW(W(Path(utf8)).c_str(), nullptr)) << utf8;
+  }
 
-  bool Exists(const char* utf8) const { return GetFileAttributesW(W(Path(utf8)).c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Exists(const char* utf8) const {
+    return GetFileAttributesW(W(Path(utf8)).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
 
   std::u16string root_;
 };
@@ -155,9 +159,14 @@ TEST_F(FileSystemWin32Test, NamesOutsideTheCodePageAreListedButNeverOpened) {
 TEST_F(FileSystemWin32Test, OpenFileNeverTranslatesText) {
   std::FILE* file = OpenFile(ToNarrowPath(Path("t.txt")), "w");
   ASSERT_NE(file, nullptr);
-  std::fputs("a\nb\x1A" "c", file);
+  std::fputs(
+      "a\nb\x1A"
+      "c",
+      file);
   std::fclose(file);
-  EXPECT_EQ(Read("t.txt"), "a\nb\x1A" "c");
+  EXPECT_EQ(Read("t.txt"),
+            "a\nb\x1A"
+            "c");
   file = OpenFile(ToNarrowPath(Path("t.txt")), "r");
   ASSERT_NE(file, nullptr);
   char buffer[16] = {};

@@ -1,6 +1,7 @@
+#include "util/path.h"
+
 #include <gtest/gtest.h>
 
-#include "util/path.h"
 #include "util/unicode.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "util/unicode.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

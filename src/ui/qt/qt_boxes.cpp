@@ -42,8 +42,9 @@ int PlatformMessageBox(WindowHandle owner, const std::u16string& text, const std
 
 bool PlatformBrowseForFolder(WindowHandle owner, const std::u16string& title,
                              const std::u16string& initialFolder, std::u16string& chosen) {
-  const QString folder = QFileDialog::getExistingDirectory(owner ? WidgetOf(owner) : nullptr, ToQString(title),
-                                                           ToQString(initialFolder), QFileDialog::ShowDirsOnly);
+  const QString folder =
+      QFileDialog::getExistingDirectory(owner ? WidgetOf(owner) : nullptr, ToQString(title),
+                                        ToQString(initialFolder), QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return false;
   chosen = FromQString(folder);
   return true;

@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTreeWidget>
-
 #include <algorithm>
 
 #include "ui/controls.h"

@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -69,8 +68,8 @@ int DialogUnits::Y(int units) const { return Scale(units, charHeight, 8); }
 
 DialogUnits DialogUnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters = metrics.horizontalAdvance(
-      QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+  const int letters =
+      metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
   DialogUnits units;
   units.averageCharWidth = (letters / 26 + 1) / 2;
   units.charHeight = metrics.height();
@@ -90,9 +89,8 @@ void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 QtDialog::QtDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       template_(dialogTemplate) {
   Build();
 }
@@ -128,9 +126,9 @@ void QtDialog::Build() {
           auto* edit = new QPlainTextEdit(text, this);
           edit->setReadOnly(Has(style, ControlStyle::EditReadOnly));
           edit->setVerticalScrollBarPolicy(Has(style, ControlStyle::VScroll) ? Qt::ScrollBarAlwaysOn
-                                                                              : Qt::ScrollBarAsNeeded);
+                                                                             : Qt::ScrollBarAsNeeded);
           edit->setHorizontalScrollBarPolicy(Has(style, ControlStyle::HScroll) ? Qt::ScrollBarAlwaysOn
-                                                                                : Qt::ScrollBarAsNeeded);
+                                                                               : Qt::ScrollBarAsNeeded);
           // A horizontal scroll bar means lines are not wrapped.
           if (Has(style, ControlStyle::HScroll)) edit->setLineWrapMode(QPlainTextEdit::NoWrap);
           if (!Has(style, ControlStyle::Border)) edit->setFrameShape(QFrame::NoFrame);

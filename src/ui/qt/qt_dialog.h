@@ -7,7 +7,6 @@
 #include <QFont>
 #include <QString>
 #include <QTreeWidget>
-
 #include <cstdint>
 #include <functional>
 #include <map>

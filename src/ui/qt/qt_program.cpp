@@ -1,5 +1,9 @@
 // Start-up of the Qt user interface.
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
@@ -7,11 +11,6 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -70,9 +69,10 @@ QIcon ProgramIcon() {
   painter.drawPolyline(QPolygonF({QPointF(6, 30), QPointF(32, 40), QPointF(58, 30)}));
   painter.setPen(QPen(QColor(0xb8, 0x86, 0x0b), 1.5));
   painter.setBrush(QColor(0xff, 0xd4, 0x3b));
-  painter.drawPolygon(QPolygonF({QPointF(32, 4), QPointF(37.1, 17.0), QPointF(51.0, 17.8), QPointF(40.2, 26.6),
-                                 QPointF(43.8, 40.2), QPointF(32, 32.6), QPointF(20.2, 40.2), QPointF(23.8, 26.6),
-                                 QPointF(13.0, 17.8), QPointF(26.9, 17.0)}));
+  painter.drawPolygon(
+      QPolygonF({QPointF(32, 4), QPointF(37.1, 17.0), QPointF(51.0, 17.8), QPointF(40.2, 26.6),
+                 QPointF(43.8, 40.2), QPointF(32, 32.6), QPointF(20.2, 40.2), QPointF(23.8, 26.6),
+                 QPointF(13.0, 17.8), QPointF(26.9, 17.0)}));
   painter.end();
   return QIcon(pixmap);
 }
@@ -91,7 +91,8 @@ bool OpenUserInterface(int& argc, char** argv) {
 }
 
 void ReportStartFailure() {
-  std::fprintf(stderr, "%s\n%s\n", Utf16ToUtf8(kFatalErrorCaption).c_str(), Utf16ToUtf8(kStartFailureText).c_str());
+  std::fprintf(stderr, "%s\n%s\n", Utf16ToUtf8(kFatalErrorCaption).c_str(),
+               Utf16ToUtf8(kStartFailureText).c_str());
 }
 
 void CloseUserInterface() { Application().reset(); }

@@ -1,7 +1,7 @@
 // The message box and the shell's folder browser.
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "ui/controls.h"
 
@@ -23,8 +23,8 @@ int PlatformMessageBox(WindowHandle owner, const std::u16string& text, const std
   return MessageBoxW(static_cast<HWND>(owner), Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
-bool PlatformBrowseForFolder(WindowHandle owner, const std::u16string& title, const std::u16string& initialFolder,
-                             std::u16string& chosen) {
+bool PlatformBrowseForFolder(WindowHandle owner, const std::u16string& title,
+                             const std::u16string& initialFolder, std::u16string& chosen) {
   IMalloc* allocator = nullptr;
   if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return false;
   // The new-style browser is an OLE control; the thread needs OLE for it.

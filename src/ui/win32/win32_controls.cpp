@@ -1,8 +1,8 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -40,7 +40,9 @@ void SetChecked(WindowHandle control, bool checked) {
   if (control != nullptr) Send(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-bool IsChecked(WindowHandle control) { return control != nullptr && Send(control, BM_GETCHECK) == BST_CHECKED; }
+bool IsChecked(WindowHandle control) {
+  return control != nullptr && Send(control, BM_GETCHECK) == BST_CHECKED;
+}
 
 void EnableControl(WindowHandle control, bool enabled) {
   if (control != nullptr) EnableWindow(Hwnd(control), enabled ? TRUE : FALSE);
@@ -91,7 +93,8 @@ int ListView::InsertColumn(int index, const std::u16string& header, int width, i
   column.pszText = text.data();
   column.cchTextMax = static_cast<int>(text.size());
   column.iSubItem = subItem;
-  return static_cast<int>(Send(window, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column)));
+  return static_cast<int>(
+      Send(window, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column)));
 }
 
 int ListView::InsertItem(int index, const std::u16string& text) {
@@ -123,7 +126,9 @@ void ListView::SetExtendedStyle(std::uint32_t style) {
   if (window != nullptr) Send(window, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
 }
 
-int ListView::ItemCount() const { return window == nullptr ? 0 : static_cast<int>(Send(window, LVM_GETITEMCOUNT)); }
+int ListView::ItemCount() const {
+  return window == nullptr ? 0 : static_cast<int>(Send(window, LVM_GETITEMCOUNT));
+}
 
 int ListView::ColumnCount() const {
   if (window == nullptr) return 0;
@@ -145,7 +150,8 @@ std::u16string ListView::ColumnHeader(int column) const {
 }
 
 int ListView::ColumnWidth(int column) const {
-  return window == nullptr ? 0 : static_cast<int>(Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
+  return window == nullptr ? 0
+                           : static_cast<int>(Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
 }
 
 std::u16string ListView::ItemText(int item, int subItem) const {

@@ -34,15 +34,16 @@ INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     return TRUE;
   }
   const INT_PTR result = DialogProcedure(window, message, wParam, lParam);
-  if (message == WM_INITDIALOG && ShownHook()) SetTimer(window, kDialogShownTimer, kDialogShownDelay, nullptr);
+  if (message == WM_INITDIALOG && ShownHook())
+    SetTimer(window, kDialogShownTimer, kDialogShownDelay, nullptr);
   return result;
 }
 
 }  // namespace
 
 std::intptr_t DialogBase::RunModal(WindowHandle parent) {
-  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), Hwnd(parent),
-                                         Win32DialogProc, reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId),
+                                         Hwnd(parent), Win32DialogProc, reinterpret_cast<LPARAM>(this));
   // The window is destroyed by now; never hand it out again.
   window = nullptr;
   return result;

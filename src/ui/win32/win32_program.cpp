@@ -1,8 +1,8 @@
 // Start-up of the Win32 user interface: the Japanese character-type locale,
 // the rich-edit library as the condition for running, the common controls.
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <clocale>
 

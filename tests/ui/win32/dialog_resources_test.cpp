@@ -154,7 +154,8 @@ TEST_P(DialogResourceTest, ResourceMatchesTheTable) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dialogs, DialogResourceTest,
-                         testing::Values(kMainDialogId, kProgressDialogId, kResultDialogId, kErrorListDialogId),
+                         testing::Values(kMainDialogId, kProgressDialogId, kResultDialogId,
+                                         kErrorListDialogId),
                          [](const auto& info) { return std::to_string(info.param); });
 
 TEST(ManifestResourceTest, AsksForCommonControlsSix) {

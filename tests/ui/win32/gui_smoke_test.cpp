@@ -1,6 +1,6 @@
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -32,7 +32,8 @@ std::wstring W(const std::u16string& text) { return std::wstring(text.begin(), t
 HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
 
 bool WriteFileBytes(const std::u16string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -51,12 +52,12 @@ std::string WaveBytes(std::uint32_t frames) {
   Put(out, 36 + frames, 4);
   out += "WAVEfmt ";
   Put(out, 16, 4);
-  Put(out, 1, 2);        // PCM
-  Put(out, 1, 2);        // channels
-  Put(out, 22050, 4);    // rate
-  Put(out, 22050, 4);    // bytes per second
-  Put(out, 1, 2);        // block align
-  Put(out, 8, 2);        // bits
+  Put(out, 1, 2);      // PCM
+  Put(out, 1, 2);      // channels
+  Put(out, 22050, 4);  // rate
+  Put(out, 22050, 4);  // bytes per second
+  Put(out, 1, 2);      // block align
+  Put(out, 8, 2);      // bits
   out += "data";
   Put(out, frames, 4);
   for (std::uint32_t i = 0; i < frames; ++i) out += static_cast<char>(128 + (i % 64) - 32);
@@ -165,8 +166,8 @@ bool FontHasGlyphs(HWND dialog, const std::u16string& text) {
   HGDIOBJ old = SelectObject(dc, font);
   std::vector<WORD> glyphs(text.size());
   const std::wstring wide = W(text);
-  const DWORD converted =
-      GetGlyphIndicesW(dc, wide.c_str(), static_cast<int>(wide.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+  const DWORD converted = GetGlyphIndicesW(dc, wide.c_str(), static_cast<int>(wide.size()), glyphs.data(),
+                                           GGI_MARK_NONEXISTING_GLYPHS);
   SelectObject(dc, old);
   ReleaseDC(dialog, dc);
   if (converted == GDI_ERROR) return false;
@@ -237,11 +238,11 @@ class GuiSmokeTest : public testing::Test {
 
 TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   std::vector<RecordedBox> boxes;
-  SetMessageBoxFunction([&](WindowHandle, const std::u16string& text, const std::u16string& caption,
-                            std::uint32_t style) {
-    boxes.push_back({text, caption, style});
-    return kAnswerOk;
-  });
+  SetMessageBoxFunction(
+      [&](WindowHandle, const std::u16string& text, const std::u16string& caption, std::uint32_t style) {
+        boxes.push_back({text, caption, style});
+        return kAnswerOk;
+      });
   std::vector<std::u16string> browserStarts;
   SetFolderBrowserFunction([&](WindowHandle owner, const std::u16string& title, const std::u16string& initial,
                                std::u16string& chosen) {
@@ -265,14 +266,16 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
     HWND window = Hwnd(dialog.window);
     switch (dialog.resourceId) {
       case kMainDialogId: {
-        fontHasJapaneseGlyphs = FontHasGlyphs(window, U16("入力フォルダ参照サブフォルダも検索対象とする開始"));
+        fontHasJapaneseGlyphs =
+            FontHasGlyphs(window, U16("入力フォルダ参照サブフォルダも検索対象とする開始"));
         // Enter is the OK command, which never closes the main dialog.
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         mainStillOpenAfterEnter = IsWindow(window) && IsWindowVisible(window);
         // Start without folders: a warning, and the focus on the input browse button.
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(MainDialogIds::Start, BN_CLICKED), 0);
         focusOnInputBrowse = HasFocus(dialog.Item(MainDialogIds::BrowseInput));
-        for (int id : {MainDialogIds::IncludeSubfolders, MainDialogIds::CompressSound, MainDialogIds::CompressImages}) {
+        for (int id : {MainDialogIds::IncludeSubfolders, MainDialogIds::CompressSound,
+                       MainDialogIds::CompressImages}) {
           SendMessageW(Hwnd(dialog.Item(id)), BM_CLICK, 0, 0);
         }
         SendMessageW(Hwnd(dialog.Item(MainDialogIds::BrowseInput)), BM_CLICK, 0, 0);
@@ -343,8 +346,8 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
 
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], (std::vector<std::u16string>{input_, u"OK", u"1", u"2", u"1", u"1", u"0"}));
-  EXPECT_EQ(rows[1], (std::vector<std::u16string>{CombinePath(input_, U16("曲")), U16("エラーあり"), u"0", u"0",
-                                                  u"0", u"0", u"1"}));
+  EXPECT_EQ(rows[1], (std::vector<std::u16string>{CombinePath(input_, U16("曲")), U16("エラーあり"), u"0",
+                                                  u"0", u"0", u"0", u"1"}));
   EXPECT_EQ(errorListText, u"bad.wav\r\n");
 
   for (const char16_t* name : {u"song.bms", u"kick.ogg", u"long.ogg", u"bg.png", u"readme.txt"}) {
