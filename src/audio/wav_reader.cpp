@@ -150,7 +150,7 @@ bool ReadWaveStream(std::FILE* file, WaveFormat& format, std::unique_ptr<std::ui
 
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
                   std::int32_t& length) {
-  std::FILE* file = OpenFile(ToNarrowPath(source), "rb");
+  std::FILE* file = OpenFile(source, "rb");
   if (file == nullptr) return false;
   const bool accepted = ReadWaveStream(file, format, samples, length);
   std::fclose(file);
