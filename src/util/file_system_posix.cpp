@@ -258,20 +258,28 @@ int OpenFlags(const char* mode) {
   return flags;
 }
 
-// Opens a regular file (or a link to one). Anything else fails without
-// blocking: the type is checked before the open, the open itself does not
-// wait (a FIFO would wait for its other end), and the type is checked again
-// on what was opened, in case the entry changed in between.
+// What may be opened: for reading, a regular file only, since a FIFO, a
+// socket or a device such as /dev/zero could block or never end; for
+// writing, also a character device (/dev/null, /dev/full), which takes or
+// refuses the bytes at once.
+bool Openable(const struct stat& st, int flags) {
+  return S_ISREG(st.st_mode) || (S_ISCHR(st.st_mode) && (flags & O_ACCMODE) == O_WRONLY);
+}
+
+// Opens a file (or a link to one) that Openable allows; anything else fails
+// without blocking: the type is checked before the open, the open itself
+// does not wait (a FIFO would wait for its other end), and the type is
+// checked again on what was opened, in case the entry changed in between.
 Fd OpenRegular(int folder, const std::string& name, int flags) {
   struct stat st;
   if (fstatat(folder, name.c_str(), &st, 0) == 0) {
-    if (!S_ISREG(st.st_mode)) return Fd();
+    if (!Openable(st, flags)) return Fd();
   } else if (errno != ENOENT || (flags & O_CREAT) == 0) {
     return Fd();
   }
   Fd fd(openat(folder, name.c_str(), flags | O_NONBLOCK, 0666));
   if (fd.Get() < 0) return Fd();
-  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return Fd();
+  if (fstat(fd.Get(), &st) != 0 || !Openable(st, flags)) return Fd();
   const int status = fcntl(fd.Get(), F_GETFL);
   if (status < 0 || fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0) return Fd();
   return fd;
