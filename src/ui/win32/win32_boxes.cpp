@@ -1,7 +1,10 @@
 // The message box and the shell's folder browser.
 
-#include <shlobj.h>
+// The system headers below need the definitions of windows.h first.
+// clang-format off
 #include <windows.h>
+// clang-format on
+#include <shlobj.h>
 
 #include "ui/controls.h"
 

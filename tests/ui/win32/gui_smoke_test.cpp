@@ -1,6 +1,9 @@
+// The system headers below need the definitions of windows.h first.
+// clang-format off
+#include <windows.h>
+// clang-format on
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <filesystem>
