@@ -98,6 +98,27 @@ void ConversionJob::SendText(std::uint32_t message, std::u16string text) {
   target->SendToDialog(message, 0, TextParam(std::move(text)));
 }
 
+void ConversionJob::CommitFolder(const std::vector<PendingFile>& pending,
+                                 const std::vector<PendingSource>& sources, FolderResult& row,
+                                 FolderStatus& errorState) {
+  std::vector<bool> committed;
+  CommitFiles(pending, committed);
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    if (committed[i]) {
+      ++*sources[i].counter;
+      ++totals.files;
+      const long long readSize = FileSize(sources[i].source);
+      const long long writtenSize = FileSize(pending[i].destination);
+      if (readSize > 0) totals.bytesRead += readSize;
+      if (writtenSize > 0) totals.bytesWritten += writtenSize;
+    } else {
+      RemoveFile(pending[i].temporary);
+      errorState = FolderStatus::HasErrors;
+      row.AddErrorFile(sources[i].name);
+    }
+  }
+}
+
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
 
 bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFolder,
@@ -152,6 +173,10 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
   // The output names this run has written in this folder, by the file
   // system's comparison: the first file to write a name keeps it.
   std::unordered_set<std::u16string> written;
+  // The folder's completed temporaries, renamed together at its end so that
+  // one flush of the disk serves them all.
+  std::vector<PendingFile> pending;
+  std::vector<PendingSource> pendingFiles;
 
   std::int64_t position = 0;
   for (const std::u16string& name : listing.files) {
@@ -177,41 +202,39 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
         break;
     }
 
-    const std::u16string source = CombinePath(inputFolder, name);
-    const std::u16string destination = CombinePath(outputFolder, outputName);
     const std::u16string key = FileNameKey(outputName);
     bool handled = false;
     // A later file that maps to a name already written fails rather than
     // overwrite it.
     if (written.count(key) == 0) {
-      // The handler writes a temporary beside the final name; only a
-      // complete, flushed file is renamed to it, and a failure leaves an
-      // earlier file of that name as it was.
+      // The handler writes a temporary beside the final name; only complete
+      // files are flushed and renamed to it, and a failure leaves an earlier
+      // file of that name as it was.
+      const std::u16string source = CombinePath(inputFolder, name);
       const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
-      handled = RunHandler(handler, soundConverter, imageConverter, scriptRewriter, source, temporary) &&
-                CommitFile(temporary, destination);
-      if (!handled) RemoveFile(temporary);
+      handled = RunHandler(handler, soundConverter, imageConverter, scriptRewriter, source, temporary);
+      if (handled) {
+        written.insert(key);
+        pending.push_back(PendingFile{temporary, CombinePath(outputFolder, outputName)});
+        pendingFiles.push_back(PendingSource{name, source, counter});
+      } else {
+        RemoveFile(temporary);
+      }
     }
-
-    if (handled) {
-      written.insert(key);
-      ++*counter;
-      ++totals.files;
-      const long long readSize = FileSize(source);
-      const long long writtenSize = FileSize(destination);
-      if (readSize > 0) totals.bytesRead += readSize;
-      if (writtenSize > 0) totals.bytesWritten += writtenSize;
-    } else {
+    if (!handled) {
       errorState = FolderStatus::HasErrors;
       row.AddErrorFile(name);
     }
 
     if (cancelRequested.load()) {
+      // What was handled is kept and counted.
+      CommitFolder(pending, pendingFiles, row, errorState);
       row.status = FolderStatus::Cancelled;
       results.push_back(row);
       return false;
     }
   }
+  CommitFolder(pending, pendingFiles, row, errorState);
 
   row.status = errorState;
   results.push_back(row);

@@ -63,6 +63,12 @@ bool IsTemporaryName(const std::u16string& name, std::uint32_t* pid) {
   return true;
 }
 
+bool CommitFile(const std::u16string& temporary, const std::u16string& destination) {
+  std::vector<bool> committed;
+  CommitFiles({PendingFile{temporary, destination}}, committed);
+  return committed.front();
+}
+
 int RemoveStaleTemporaries(const std::u16string& folder) {
   std::vector<DirectoryEntry> entries;
   if (!ListDirectory(folder, entries)) return 0;

@@ -552,16 +552,30 @@ std::u16string CurrentDirectory() {
 
 std::u16string FileNameKey(const std::u16string& name) { return name; }
 
-bool CommitFile(const std::u16string& temporary, const std::u16string& destination) {
-  Location from;
-  Location to;
-  if (!Locate(temporary, Lookup::Create, from) || !Locate(destination, Lookup::Create, to)) return false;
-  // The data reaches the disk before the new name does: after a power loss
-  // the final name holds either the earlier file or the complete new one.
-  Fd fd(openat(from.folder, from.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.Get() < 0 || fsync(fd.Get()) != 0) return false;
-  fd.Reset();
-  return renameat(from.folder, from.name.c_str(), to.folder, to.name.c_str()) == 0;
+void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& committed) {
+  committed.assign(files.size(), false);
+  if (files.empty()) return;
+  // The data reaches the disk before the new names do: after a power loss a
+  // final name holds either the earlier file or the complete new one. One
+  // flush of the whole file system covers every temporary of the batch;
+  // where it fails, each file is flushed on its own.
+  Location first;
+  const bool flushedAll =
+      Locate(files.front().temporary, Lookup::Create, first) &&
+      syncfs(first.folder == AT_FDCWD ? Fd(open(".", O_RDONLY | O_CLOEXEC)).Get() : first.folder) == 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Location from;
+    Location to;
+    if (!Locate(files[i].temporary, Lookup::Create, from) ||
+        !Locate(files[i].destination, Lookup::Create, to)) {
+      continue;
+    }
+    if (!flushedAll) {
+      Fd fd(openat(from.folder, from.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+      if (fd.Get() < 0 || fsync(fd.Get()) != 0) continue;
+    }
+    committed[i] = renameat(from.folder, from.name.c_str(), to.folder, to.name.c_str()) == 0;
+  }
 }
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }

@@ -264,7 +264,9 @@ FolderScope::FolderScope(const std::u16string&) {}
 
 FolderScope::~FolderScope() {}
 
-bool CommitFile(const std::u16string& temporary, const std::u16string& destination) {
+namespace {
+
+bool CommitOne(const std::u16string& temporary, const std::u16string& destination) {
   const std::wstring from = Wide(temporary);
   const std::wstring to = Wide(destination);
   // The data reaches the disk before the new name does: after a power loss
@@ -279,6 +281,16 @@ bool CommitFile(const std::u16string& temporary, const std::u16string& destinati
   const DWORD attributes = GetFileAttributesW(to.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& committed) {
+  // Flushing a whole volume needs rights a user does not have: each file is
+  // flushed on its own.
+  committed.assign(files.size(), false);
+  for (std::size_t i = 0; i < files.size(); ++i)
+    committed[i] = CommitOne(files[i].temporary, files[i].destination);
 }
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
