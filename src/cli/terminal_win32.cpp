@@ -1,6 +1,9 @@
+// The system headers below need the definitions of windows.h first.
+// clang-format off
+#include <windows.h>
+// clang-format on
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <iostream>
