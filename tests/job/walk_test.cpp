@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -495,6 +498,51 @@ INSTANTIATE_TEST_SUITE_P(
                    {"A/f4.txt", "A/A1", "B"}},
         CancelCase{"AfterTheLogLine", 0, "A", 2, FolderStatus::Ok, 5, 2, {"A/f5.txt"}, {"A/A1", "B"}}),
     [](const ::testing::TestParamInfo<CancelCase>& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// A tree whose deepest paths are longer than the system's path limit is
+// walked whole: every folder is reached from the one above it.
+TEST_F(WalkTest, TreeDeeperThanThePathLimitIsWalkedWhole) {
+  const int levels = PATH_MAX / 12 + 40;
+  int fd = open(In().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level < levels; ++level) {
+    ASSERT_EQ(mkdirat(fd, "deep-folder", 0755), 0);
+    const int next = openat(fd, "deep-folder", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_EQ(write(file, "b", 1), 1);
+  close(file);
+  close(fd);
+
+  const WalkOutcome outcome = Walk(IncludeSubfolders);
+  EXPECT_TRUE(outcome.completed);
+  ASSERT_EQ(outcome.rows.size(), static_cast<std::size_t>(levels) + 1);
+  EXPECT_GT(outcome.rows.back().folder.size(), static_cast<std::size_t>(PATH_MAX));
+  EXPECT_EQ(outcome.rows.back().status, FolderStatus::Ok);
+  EXPECT_EQ(outcome.rows.back().copiedCount, 1);
+  EXPECT_EQ(job.CountFolders(InText()), levels + 1);
+
+  fd = open(Out().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < levels && fd >= 0; ++level) {
+    const int next = openat(fd, "deep-folder", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  ASSERT_GE(fd, 0);
+  char byte = 0;
+  const int copy = openat(fd, "bottom.txt", O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(read(copy, &byte, 1), 1);
+  EXPECT_EQ(byte, 'b');
+  close(copy);
+  close(fd);
+  // The library's removal goes by whole paths; take the tree down first.
+  EXPECT_EQ(std::system(("rm -rf '" + In().string() + "' '" + Out().string() + "'").c_str()), 0);
+}
+#endif
 
 // Inputs that used to lose or hide files, or stop the run: each row builds
 // its folder, runs the walk, and names the rows, failures and outputs it
