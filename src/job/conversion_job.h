@@ -9,7 +9,6 @@
 #include "job/folder_result.h"
 #include "job/job_settings.h"
 #include "job/message_target.h"
-#include "util/file_system.h"
 #include "util/thread.h"
 
 class TextFile;
@@ -20,6 +19,7 @@ struct RunTotals {
   std::int64_t files = 0;
   std::int64_t bytesRead = 0;
   std::int64_t bytesWritten = 0;
+  std::int64_t skipped = 0;  // files an update run left alone as up to date
 };
 
 // The name of the run log, in the process's current folder.
@@ -27,7 +27,8 @@ inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
 
 // The state of one run: its settings, the finished result list, the worker
 // thread, the cancel flag and the folder counters. The walk reports progress
-// to `target` only through SendToDialog / PostToDialog.
+// to `target` only through SendToDialog / PostToDialog; with more than one
+// conversion thread, file texts are sent from those threads (one at a time).
 class ConversionJob {
  public:
   JobSettings settings;
@@ -38,6 +39,12 @@ class ConversionJob {
   std::int32_t foldersTotal = 0;
   MessageTarget* target = nullptr;
   RunTotals totals;  // advanced by the walk, read after the worker has ended
+  // Conversion threads; 0 means one per hardware thread. With 1 the walk
+  // converts every file itself, in listing order.
+  int jobs = 0;
+  // Leaves alone a file whose output exists and is at least as new as the
+  // file, provided the output root records this run's options.
+  bool update = false;
 
   // Called on the worker right after a completed folder's row was appended
   // and its log line written, before the walk's last cancel check for that
@@ -45,8 +52,8 @@ class ConversionJob {
   std::function<void(const FolderResult&)> onFolderLogged;
 
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
-  // output tree, appending one row per folder. False when the run was
-  // cancelled inside this call or below it.
+  // output tree, appending one row per folder in walk order. False when the
+  // run was cancelled inside this call or below it.
   bool ProcessFolder(TextFile& log, const std::u16string& inputFolder, const std::u16string& outputFolder,
                      std::vector<FolderResult>& results);
 
@@ -60,20 +67,7 @@ class ConversionJob {
   void PrepareProgress();
 
  private:
-  // A handled file whose output waits under a temporary name.
-  struct PendingSource {
-    std::u16string name;
-    std::u16string source;
-    std::int32_t* counter;
-  };
-
-  // Sends a text message; the receiver takes the text over (TakeTextParam).
-  void SendText(std::uint32_t message, std::u16string text);
-
-  // Renames a folder's completed outputs to their final names and counts
-  // them; one that cannot be renamed is a failed file.
-  void CommitFolder(const std::vector<PendingFile>& pending, const std::vector<PendingSource>& sources,
-                    FolderResult& row, FolderStatus& errorState);
+  class Pipeline;
 };
 
 // The worker's procedure: prepares the progress range, opens the log and

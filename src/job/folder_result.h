@@ -28,6 +28,9 @@ struct FolderResult {
   std::int32_t soundCount = 0;
   std::int32_t imageCount = 0;
   std::int32_t copiedCount = 0;
+  // Files left alone because their output was already up to date (an
+  // update run); not among the four counters above.
+  std::int32_t skippedCount = 0;
   std::vector<std::u16string> errorFiles;
 
   void AddErrorFile(const std::u16string& name) { errorFiles.push_back(name); }

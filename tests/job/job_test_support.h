@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,8 @@ std::string BmpBytes(std::int32_t width = 4, std::int32_t height = 3);
 
 // Records the walk's messages in order and handles them as the progress
 // dialog would: it counts the folders for MSG_PREPARE_PROGRESS and takes over
-// every text. It can raise the job's cancel flag when a given text arrives.
+// every text. Conversion threads send to it at once, one message at a time. It can raise the job's cancel
+// flag when a given text arrives.
 class RecordingTarget : public MessageTarget {
  public:
   struct Record {
@@ -71,13 +73,14 @@ class RecordingTarget : public MessageTarget {
     cancelText_ = std::move(text);
   }
 
-  std::vector<Record> records;
+  std::vector<Record> records;  // read once the run has ended
 
   std::vector<std::uintptr_t> Positions() const;
   std::vector<std::u16string> Texts(std::uint32_t message) const;
 
  private:
   ConversionJob& job_;
+  std::mutex mutex_;
   std::uint32_t cancelMessage_ = 0;
   std::u16string cancelText_;
 };
