@@ -15,10 +15,12 @@ constexpr long long kMaxChartBytes = 256LL << 20;
 // Deeper nesting than any chart has; it bounds the scanner's recursion.
 constexpr std::size_t kMaxDepth = 256;
 
+constexpr std::size_t kMaxFieldDepth = 4;
+
 // A field that names a file: its path from the document's root, where "[]"
 // stands for any element of an array.
 struct FieldRule {
-  const char16_t* parts[4];
+  const char16_t* parts[kMaxFieldDepth];
   std::size_t partCount;
   const char16_t* name;
   ReferenceKind kind;
@@ -149,7 +151,9 @@ class Scanner {
     while (true) {
       if (AtEnd() || Peek() != '"') return false;
       PathSegment segment;
-      if (!String(&segment.key, nullptr)) return false;
+      // Keys deeper than the deepest field (the notes' x, y, l, c) decide
+      // nothing, so only the shallow ones are decoded.
+      if (!String(path_.size() < kMaxFieldDepth ? &segment.key : nullptr, nullptr)) return false;
       SkipWhitespace();
       if (AtEnd() || Peek() != ':') return false;
       ++pos_;
