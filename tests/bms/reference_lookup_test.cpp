@@ -67,13 +67,15 @@ TEST_F(ReferenceLookupListingTest, ListsSubfoldersButNotLinks) {
   std::filesystem::create_directories(root_ / "elsewhere");
   WriteBytes(u"song/Sounds/Kick.ogg", "x");
   WriteBytes(u"elsewhere/linked.wav", "x");
-  std::filesystem::create_directory_symlink(root_ / "elsewhere", root_ / "song" / "link");
+  std::error_code error;
+  std::filesystem::create_directory_symlink(root_ / "elsewhere", root_ / "song" / "link", error);
 
   ReferenceLookup lookup;
+  EXPECT_FALSE(lookup.ListFolder(Path(u"missing")));
   ASSERT_TRUE(lookup.ListFolder(Path(u"song")));
   EXPECT_EQ(lookup.Find(u"sounds\\kick.wav", ReferenceKind::Sound), u"Sounds/Kick.ogg");
+  if (error) GTEST_SKIP() << "symbolic links unavailable";
   EXPECT_EQ(lookup.Find(u"link\\linked.wav", ReferenceKind::Sound), u"");
-  EXPECT_FALSE(lookup.ListFolder(Path(u"missing")));
 }
 
 }  // namespace
