@@ -15,6 +15,7 @@ constexpr long long kMaxChartBytes = 256LL << 20;
 // Deeper nesting than any chart has; it bounds the scanner's recursion.
 constexpr std::size_t kMaxDepth = 256;
 
+// The most steps from the root to a file-naming field (bga.bga_header[].name).
 constexpr std::size_t kMaxFieldDepth = 4;
 
 // A field that names a file: its path from the document's root, where "[]"
