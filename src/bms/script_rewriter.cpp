@@ -100,10 +100,15 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
     std::u16string newExtension;
     if (isCommand) {
       const std::u16string& keyword = command.keyword;
-      if (rewriteSound && keyword == u"#WAV" && HasExtension(command.value, u".wav")) {
+      // The preview clip is a sound and the banner an image like the stage
+      // file: the walk renames them too, so their commands follow.
+      if (rewriteSound && (keyword == u"#WAV" || keyword == u"#PREVIEW") &&
+          HasExtension(command.value, u".wav")) {
         rebuild = true;
         newExtension = u".ogg";
-      } else if (rewriteImage && (keyword == u"#BMP" || keyword == u"#BACKBMP" || keyword == u"#STAGEFILE") &&
+      } else if (rewriteImage &&
+                 (keyword == u"#BMP" || keyword == u"#BACKBMP" || keyword == u"#STAGEFILE" ||
+                  keyword == u"#BANNER") &&
                  HasExtension(command.value, u".bmp")) {
         rebuild = true;
         newExtension = u".png";
