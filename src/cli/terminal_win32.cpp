@@ -1,6 +1,9 @@
+// windows.h comes first: the other Windows headers need its declarations.
+// clang-format off
+#include <windows.h>
+// clang-format on
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

@@ -1,7 +1,10 @@
 // The message box and the shell's folder browser.
 
-#include <shlobj.h>
+// windows.h comes first: the other Windows headers need its declarations.
+// clang-format off
 #include <windows.h>
+// clang-format on
+#include <shlobj.h>
 
 #include "ui/controls.h"
 

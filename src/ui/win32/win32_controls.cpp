@@ -1,8 +1,11 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-#include <commctrl.h>
+// windows.h comes first: the other Windows headers need its declarations.
+// clang-format off
 #include <windows.h>
+// clang-format on
+#include <commctrl.h>
 
 #include <vector>
 

@@ -1,8 +1,11 @@
 // Start-up of the Win32 user interface: the Japanese character-type locale,
 // the rich-edit library as the condition for running, the common controls.
 
-#include <commctrl.h>
+// windows.h comes first: the other Windows headers need its declarations.
+// clang-format off
 #include <windows.h>
+// clang-format on
+#include <commctrl.h>
 
 #include <clocale>
 
