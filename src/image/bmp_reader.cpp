@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "util/byte_cursor.h"
 #include "util/file_system.h"
 #include "util/path.h"
 

@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "image/bmp_reader.h"
-#include "image/byte_cursor.h"
+#include "util/byte_cursor.h"
 
 namespace {
 
