@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "image/rle_decoders.h"
 #include "util/byte_cursor.h"
 #include "util/file_system.h"
 #include "util/path.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/bmp_reader.h"
+#include "image/rle_decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
