@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -37,7 +35,3 @@ inline constexpr std::uint64_t kMaxBitmapPixelBytes = 256ull << 20;
 // reader accepts; the out-parameters are then left as they were.
 bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
                     std::vector<std::uint8_t>& pixels);
-
-// The same for a file already in memory.
-bool ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
-                 std::vector<std::uint8_t>& pixels);
