@@ -15,7 +15,8 @@ constexpr std::int32_t kBasicFormatSize = 16;
 // the samples are delivered with, and no sound file of ours is that large.
 constexpr std::uint32_t kLargestChunkSize = 0x7FFFFFFF;
 
-// True when the next four bytes are there and spell `id`.
+// Reads a four-byte id; false when the file ends first. `matches` tells
+// whether the id read is `id`.
 bool ReadId(ByteCursor& in, const char* id, bool& matches) {
   std::span<const std::uint8_t> bytes;
   if (!in.Take(4, bytes)) return false;
