@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "audio/wav_parse.h"
 #include "audio_test_support.h"
 
 namespace {
@@ -15,6 +17,7 @@ struct ReaderCase {
   std::string name;
   Bytes file;
   bool accepted;
+  WaveRefusal reason;     // the check that refuses the file, None when accepted
   Bytes expectedSamples;  // the delivered bytes when accepted
   PcmFields expectedFields;
 };
@@ -35,10 +38,12 @@ Bytes Concat(std::vector<Bytes> parts) {
 }
 
 ReaderCase Accepts(std::string name, Bytes file, PcmFields fields, Bytes samples = kSamples) {
-  return {std::move(name), std::move(file), true, std::move(samples), fields};
+  return {std::move(name), std::move(file), true, WaveRefusal::None, std::move(samples), fields};
 }
 
-ReaderCase Refuses(std::string name, Bytes file) { return {std::move(name), std::move(file), false, {}, {}}; }
+ReaderCase Refuses(std::string name, Bytes file, WaveRefusal reason) {
+  return {std::move(name), std::move(file), false, reason, {}, {}};
+}
 
 std::vector<ReaderCase> ReaderCases() {
   const PcmFields stereo = Pcm(16, 2, 44100);
@@ -72,34 +77,45 @@ std::vector<ReaderCase> ReaderCases() {
       Accepts("RiffSizeOf36", WithRiffSize(WaveFile(stereo, kSamples), 36), stereo),
       Accepts("RiffSizeBeyondFile", WithRiffSize(WaveFile(stereo, kSamples), 100000), stereo),
       Accepts("DataSizeIsFileLength", sizedAsFile, stereo),
-      Refuses("EmptyFile", {}),
-      Refuses("SevenBytes", {'R', 'I', 'F', 'F', 36, 0, 0}),
-      Refuses("EightBytes", {'R', 'I', 'F', 'F', 36, 0, 0, 0}),
-      Refuses("NotRiff", Concat({{'R', 'I', 'F', 'X'}, Bytes(plain.begin() + 4, plain.end())})),
-      Refuses("NotWave", Concat({Bytes(plain.begin(), plain.begin() + 8),
-                                 {'A', 'V', 'I', ' '},
-                                 Bytes(plain.begin() + 12, plain.end())})),
-      Refuses("RiffSizeBelow36", WithRiffSize(WaveFile(stereo, kSamples), 35)),
-      Refuses("ListBeforeFormat", Riff({Chunk("LIST", {'I', 'N', 'F', 'O'}), format, data})),
+      Refuses("EmptyFile", {}, WaveRefusal::FileTooShort),
+      Refuses("SevenBytes", {'R', 'I', 'F', 'F', 36, 0, 0}, WaveRefusal::FileTooShort),
+      Refuses("EightBytes", {'R', 'I', 'F', 'F', 36, 0, 0, 0}, WaveRefusal::HeaderCut),
+      Refuses("NotRiff", Concat({{'R', 'I', 'F', 'X'}, Bytes(plain.begin() + 4, plain.end())}),
+              WaveRefusal::NotRiff),
+      Refuses("NotWave",
+              Concat({Bytes(plain.begin(), plain.begin() + 8),
+                      {'A', 'V', 'I', ' '},
+                      Bytes(plain.begin() + 12, plain.end())}),
+              WaveRefusal::NotWave),
+      Refuses("RiffSizeBelow36", WithRiffSize(WaveFile(stereo, kSamples), 35), WaveRefusal::RiffSizeTooSmall),
+      Refuses("ListBeforeFormat", Riff({Chunk("LIST", {'I', 'N', 'F', 'O'}), format, data}),
+              WaveRefusal::FormatNotFirst),
       Refuses("FormatChunkBelow16Bytes",
-              Riff({Chunk("fmt ", Bytes(formatBody.begin(), formatBody.begin() + 14)), data})),
+              Riff({Chunk("fmt ", Bytes(formatBody.begin(), formatBody.begin() + 14)), data}),
+              WaveRefusal::FormatChunkTooSmall),
       Refuses("FormatChunkSizeFrom2GiB",
-              Riff({ChunkDeclaring("fmt ", 0x80000000u, FormatBody(stereo)), data})),
-      Refuses("FileCutInsideFormat", Bytes(plain.begin(), plain.begin() + 30)),
-      Refuses("ExtensibleTag", Riff({Chunk("fmt ", FormatBody(extensible, 24)), data})),
-      Refuses("FloatTag", Riff({Chunk("fmt ", FormatBody(floating)), data})),
-      Refuses("Pcm24Bit", WaveFile(Pcm(24, 2, 44100), kSamples)),
-      Refuses("Pcm32Bit", WaveFile(Pcm(32, 2, 44100), kSamples)),
-      Refuses("ZeroSizeChunkBeforeData", Riff({format, Chunk("fact", {}), data})),
-      Refuses("EmptyDataChunk", Riff({format, Chunk("data", {})})),
-      Refuses("NoDataChunk", Riff({format, Chunk("LIST", {'I', 'N', 'F', 'O'})})),
-      Refuses("DataCutShort", Riff({format, ChunkDeclaring("data", 100, kSamples)})),
-      Refuses("DataSizeIsFileLengthPlusOne", Riff({format, ChunkDeclaring("data", 53, kSamples)})),
-      Refuses("DataEndsAtHeader", Riff({format, ChunkDeclaring("data", 44, {})})),
-      Refuses("ChunkSkipPastEnd", Riff({format, ChunkDeclaring("LIST", 1000, {'I', 'N', 'F', 'O'}), data})),
-      Refuses("ChunkSizeFrom2GiB", Riff({format, ChunkDeclaring("LIST", 0x80000000u, {}), data})),
-      Refuses("ChunkSizeAllOnes", Riff({format, ChunkDeclaring("LIST", 0xFFFFFFFFu, {}), data})),
-      Refuses("DataSizeFrom2GiB", Riff({format, ChunkDeclaring("data", 0x80000000u, kSamples)})),
+              Riff({ChunkDeclaring("fmt ", 0x80000000u, FormatBody(stereo)), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("FileCutInsideFormat", Bytes(plain.begin(), plain.begin() + 30), WaveRefusal::HeaderCut),
+      Refuses("ExtensibleTag", Riff({Chunk("fmt ", FormatBody(extensible, 24)), data}), WaveRefusal::NotPcm),
+      Refuses("FloatTag", Riff({Chunk("fmt ", FormatBody(floating)), data}), WaveRefusal::NotPcm),
+      Refuses("Pcm24Bit", WaveFile(Pcm(24, 2, 44100), kSamples), WaveRefusal::UnsupportedBitDepth),
+      Refuses("Pcm32Bit", WaveFile(Pcm(32, 2, 44100), kSamples), WaveRefusal::UnsupportedBitDepth),
+      Refuses("ZeroSizeChunkBeforeData", Riff({format, Chunk("fact", {}), data}), WaveRefusal::EmptyChunk),
+      Refuses("EmptyDataChunk", Riff({format, Chunk("data", {})}), WaveRefusal::EmptyChunk),
+      Refuses("NoDataChunk", Riff({format, Chunk("LIST", {'I', 'N', 'F', 'O'})}), WaveRefusal::NoDataChunk),
+      Refuses("DataCutShort", Riff({format, ChunkDeclaring("data", 100, kSamples)}), WaveRefusal::SamplesCut),
+      Refuses("DataSizeIsFileLengthPlusOne", Riff({format, ChunkDeclaring("data", 53, kSamples)}),
+              WaveRefusal::SamplesCut),
+      Refuses("DataEndsAtHeader", Riff({format, ChunkDeclaring("data", 44, {})}), WaveRefusal::NoSamples),
+      Refuses("ChunkSkipPastEnd", Riff({format, ChunkDeclaring("LIST", 1000, {'I', 'N', 'F', 'O'}), data}),
+              WaveRefusal::ChunkCut),
+      Refuses("ChunkSizeFrom2GiB", Riff({format, ChunkDeclaring("LIST", 0x80000000u, {}), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("ChunkSizeAllOnes", Riff({format, ChunkDeclaring("LIST", 0xFFFFFFFFu, {}), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("DataSizeFrom2GiB", Riff({format, ChunkDeclaring("data", 0x80000000u, kSamples)}),
+              WaveRefusal::ChunkTooLarge),
   };
   return cases;
 }
@@ -118,6 +134,10 @@ TEST_P(ReaderTest, AcceptsOrRefusesAsExpected) {
   std::unique_ptr<std::uint8_t[]> samples;
   const bool accepted = ReadWaveFile(folder.WidePath("in.wav"), format, samples, length);
   ASSERT_EQ(accepted, c.accepted);
+  // The parser names the check that decided.
+  WaveFormat parsedFormat;
+  std::span<const std::uint8_t> parsedSamples;
+  EXPECT_EQ(ParseWave(c.file, parsedFormat, parsedSamples), c.reason);
   if (!accepted) {
     EXPECT_EQ(format.sampleRate, 1234u);
     EXPECT_EQ(length, -7);
