@@ -49,12 +49,3 @@ bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path);
 
 // The code page 932 form of the path, or empty when a character has none.
 NarrowPath ToNarrowPath(const std::u16string& path);
-
-// Creates every missing folder of the path. True when all exist afterwards.
-bool CreateDirectoryPath(const std::u16string& folder);
-
-// True when the path names an existing folder (a trailing separator is fine).
-bool DirectoryExists(const std::u16string& path);
-
-// The process's current folder, or empty when it cannot be read.
-std::u16string CurrentDirectory();
