@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "cli/terminal.h"
 #include "util/unicode.h"
@@ -52,12 +51,6 @@ std::size_t StandardErrorColumns() {
     if (columns > 0) return static_cast<std::size_t>(columns);
   }
   return 80;
-}
-
-bool ReadStandardInputLine(std::string& line) {
-  if (!std::getline(std::cin, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
 }
 
 void InstallInterruptHandler(std::atomic<bool>* cancelFlag) {
