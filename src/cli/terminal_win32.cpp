@@ -1,6 +1,7 @@
+#include <windows.h>
+// These use the types windows.h declares, so they come after it.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 

@@ -1,7 +1,8 @@
 // The message box and the shell's folder browser.
 
-#include <shlobj.h>
 #include <windows.h>
+// This uses the types windows.h declares, so it comes after it.
+#include <shlobj.h>
 
 #include "ui/controls.h"
 
