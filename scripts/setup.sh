@@ -10,6 +10,8 @@ packages=(
   libvorbis-dev libogg-dev libpng-dev zlib1g-dev qt6-base-dev
   # tests: GoogleTest, fuzzing with clang's libFuzzer, headless UI, a Japanese UI font
   googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth fonts-noto-cjk fonts-ipafont
+  # the formatting check
+  clang-format-14
   # benchmarks: the reference tools our converters are measured against
   vorbis-tools imagemagick
   # the Windows build: MinGW-w64 cross compiler, Wine to run its tests, deb-src tooling

@@ -15,7 +15,7 @@
 #include "job/conversion_job.h"
 #include "job/messages.h"
 #include "job/start_validation.h"
-#include "util/path.h"
+#include "util/file_system.h"
 #include "util/unicode.h"
 
 #ifndef HOSHIBAKO_VERSION

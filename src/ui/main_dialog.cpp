@@ -8,7 +8,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
 #include "ui/templates.h"
-#include "util/path.h"
+#include "util/file_system.h"
 
 namespace {
 

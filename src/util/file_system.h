@@ -7,7 +7,8 @@
 #include "util/path.h"
 
 // The file system as the rest of the program sees it. One implementation per
-// platform (file_system_posix.cpp here); nothing else calls the OS for files.
+// platform (file_system_posix.cpp, file_system_win32.cpp); nothing else calls
+// the OS for files.
 
 struct DirectoryEntry {
   std::u16string name;       // as the listing gives it, decoded to UTF-16
@@ -41,3 +42,12 @@ long long FileSize(const std::u16string& path);
 // The absolute path with links and "." / ".." resolved, or empty when the
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);
+
+// Creates every missing folder of the path. True when all exist afterwards.
+bool CreateDirectoryPath(const std::u16string& folder);
+
+// True when the path names an existing folder (a trailing separator is fine).
+bool DirectoryExists(const std::u16string& path);
+
+// The process's current folder, or empty when it cannot be read.
+std::u16string CurrentDirectory();

@@ -98,10 +98,8 @@ std::string OsPath(const std::u16string& path) {
       return JoinBytes(parent, part);
     }
   }
-  std::string result;
-  std::size_t start = 0;
-  while (start < path.size() && path[start] == u'/') ++start;
-  result.assign(start, '/');
+  std::size_t start = PathRootLength(path);
+  std::string result(start, '/');
   bool resolving = true;
   while (start < path.size()) {
     std::size_t end = path.find(u'/', start);

@@ -28,25 +28,6 @@ bool NarrowToWide(const NarrowPath& path, std::u16string& wide) {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// The length of the part of a path that is no folder to create: "C:\",
-// "\\server\share\", "\\?\C:\", or a leading "\".
-std::size_t RootLength(const std::u16string& path) {
-  std::size_t i = 0;
-  if (path.rfind(u"\\\\?\\", 0) == 0) i = 4;
-  if (path.size() >= i + 2 && path[i + 1] == u':') {
-    i += 2;
-  } else if (i == 0 && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    // A network share: the server and share names are not folders of ours.
-    i = 2;
-    for (int component = 0; component < 2; ++component) {
-      while (i < path.size() && !IsSeparator(path[i])) ++i;
-      if (component == 0 && i < path.size()) ++i;
-    }
-  }
-  while (i < path.size() && IsSeparator(path[i])) ++i;
-  return i;
-}
-
 // Orders names the way NTFS keeps its folder index (case-insensitive by unit,
 // then by unit), so a run visits the same order on every file system,
 // including the host folders that Wine lists in whatever order they come.
@@ -167,13 +148,14 @@ std::u16string ResolvedPath(const std::u16string& path) {
 }
 
 bool CreateDirectoryPath(const std::u16string& folder) {
-  // The chain is created by the name the rest of the program opens files
-  // under: a folder with a character outside code page 932 is refused here
-  // as it would be at every later open.
+  // The root ("C:\", "\\server\share\") is no folder to create. The chain is
+  // created by the name the rest of the program opens files under: a folder
+  // with a character outside code page 932 is refused here as it would be at
+  // every later open.
   const NarrowPath narrow = ToNarrowPath(AddBackslash(folder));
   std::u16string wide;
   if (!NarrowToWide(narrow, wide)) return false;
-  for (std::size_t end = RootLength(wide); end < wide.size(); ++end) {
+  for (std::size_t end = PathRootLength(wide); end < wide.size(); ++end) {
     if (!IsSeparator(wide[end]) || IsSeparator(wide[end - 1])) continue;
     const std::wstring prefix = Wide(wide.substr(0, end));
     if (CreateDirectoryW(prefix.c_str(), nullptr)) continue;

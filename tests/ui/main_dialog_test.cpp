@@ -13,7 +13,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
-#include "util/path.h"
+#include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;

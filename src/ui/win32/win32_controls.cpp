@@ -1,10 +1,8 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-// windows.h comes first: the other Windows headers need its declarations.
-// clang-format off
 #include <windows.h>
-// clang-format on
+// This uses the types windows.h declares, so it comes after it.
 #include <commctrl.h>
 
 #include <vector>

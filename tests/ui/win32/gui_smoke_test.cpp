@@ -1,6 +1,7 @@
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// This uses the types windows.h declares, so it comes after it.
+#include <commctrl.h>
 
 #include <cstdint>
 #include <filesystem>
