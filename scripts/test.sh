@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test: the release build with
 # warnings as errors, the same suite under AddressSanitizer and UBSan, the
-# fuzzers for a bounded time, and (when present) the Windows build under Wine.
+# fuzzers for a bounded time, (when present) the Windows build under Wine, and
+# the packages: the .deb and the Windows .zip built, the .deb installed with apt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -34,3 +35,6 @@ if [ -f scripts/test-windows.sh ]; then
   echo "== Windows build under Wine"
   bash scripts/test-windows.sh
 fi
+
+echo "== packages: the .deb and the Windows .zip, and the .deb installed with apt"
+bash scripts/test-packages.sh
