@@ -1,6 +1,10 @@
 #include <io.h>
-#include <shellapi.h>
+
+// shellapi.h builds on the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <iostream>

@@ -1,8 +1,11 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-#include <commctrl.h>
+// commctrl.h builds on the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <vector>
 

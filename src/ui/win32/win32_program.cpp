@@ -1,8 +1,11 @@
 // Start-up of the Win32 user interface: the Japanese character-type locale,
 // the rich-edit library as the condition for running, the common controls.
 
-#include <commctrl.h>
+// commctrl.h builds on the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <clocale>
 

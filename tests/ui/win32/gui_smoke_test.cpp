@@ -1,6 +1,10 @@
-#include <commctrl.h>
 #include <gtest/gtest.h>
+
+// commctrl.h builds on the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <cstdint>
 #include <filesystem>
