@@ -22,7 +22,7 @@ deb=$(ls "$out"/hoshibako_"$version"_*.deb)
 zip="$out/hoshibako-$version-windows.zip"
 
 # The .zip: the two programs and the read-me, in one folder.
-listing=$(cmake -E tar tf "$zip" | sort)
+listing=$(cmake -E tar tf "$zip" | grep -v '/$' | sort)
 expected=$(printf 'hoshibako-%s-windows/%s\n' "$version" hoshibako-cli.exe "$version" hoshibako.exe \
   "$version" readme.txt | sort)
 [ "$listing" = "$expected" ] || fail "zip holds: $listing"
@@ -48,7 +48,7 @@ else
   echo "test-packages: installing needs root or sudo" >&2
   exit 1
 fi
-remove() { "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q hoshibako >/dev/null || true; }
+remove() { "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q hoshibako >/dev/null 2>&1 || true; }
 trap 'remove; rm -rf "$unpacked"' EXIT
 
 # As a user installs it; the path must name the file (./ or /) for apt to take it.
@@ -77,6 +77,7 @@ fi
 rm -rf "$run_dir"
 
 remove
+trap 'rm -rf "$unpacked"' EXIT
 dpkg-query -W -f='${Status}' hoshibako 2>/dev/null | grep -q 'install ok installed' && fail "package still installed"
 [ "$status" -eq 0 ] && echo "test-packages: ok"
 exit "$status"
