@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test: the formatting and
 # include checks, the release build with warnings as errors, the same suite
-# under AddressSanitizer and UBSan, the fuzzers for a bounded time, and the
-# Windows build under Wine.
+# under AddressSanitizer and UBSan, the fuzzers for a bounded time, the
+# Windows build under Wine, and the packages: the .deb and the Windows .zip
+# built, the .deb installed with apt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -37,3 +38,6 @@ CC=clang CXX=clang++ build_and_test build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== Windows build under Wine"
 bash scripts/test-windows.sh
+
+echo "== packages: the .deb and the Windows .zip, and the .deb installed with apt"
+bash scripts/test-packages.sh
