@@ -35,7 +35,7 @@ bool ReadWholeFile(std::FILE* file, std::unique_ptr<std::uint8_t[]>& bytes, std:
 }  // namespace
 
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
-                  std::int32_t& length) {
+                  std::int32_t& length, WaveReadMode mode) {
   std::FILE* file = OpenFile(ToNarrowPath(source), "rb");
   if (file == nullptr) return false;
   std::unique_ptr<std::uint8_t[]> bytes;
@@ -46,7 +46,7 @@ bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_
 
   WaveFormat parsed;
   std::span<const std::uint8_t> body;
-  if (ParseWave(std::span<const std::uint8_t>(bytes.get(), size), parsed, body) != WaveRefusal::None) {
+  if (ParseWave(std::span<const std::uint8_t>(bytes.get(), size), parsed, body, mode) != WaveRefusal::None) {
     return false;
   }
   // The samples move to the front of the file's buffer, which is then handed
