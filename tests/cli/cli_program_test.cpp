@@ -102,6 +102,9 @@ TEST_P(CliStartCheckTest, RefusesWithTheMessageAndExitTwo) {
     } else if (argument == "IN/out") {
       fs::create_directories(In("out"));
       arguments.push_back(In("out").string());
+    } else if (argument == "OUT/in") {
+      fs::create_directories(Out("in"));
+      arguments.push_back(Out("in").string());
     } else {
       arguments.push_back(argument);
     }
@@ -123,6 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         StartCheckCase{"OutputInsideInput",
                        {"IN", "IN/out"},
                        "入力フォルダの配下を出力フォルダにすることはできません。"},
+        StartCheckCase{"InputInsideOutput",
+                       {"-a", "OUT/in", "OUT"},
+                       "出力フォルダの配下を入力フォルダにすることはできません。"},
         StartCheckCase{"KeepWithoutAnswer", {"-k", "IN", "OUT"}, "処理を続行しますか？"},
         StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option"}),
     [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });
