@@ -75,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(file.Open(source.u16string(), TextFileMode::Read));
     std::u16string line;
     while (file.ReadLine(line)) {
+      Check(!file.LineContinues());
       std::string bytes;
       Check(Utf16ToCp932(line, bytes, /*allowEscapes=*/true));
       // Without escapes the text decodes again to itself. With them it need
@@ -99,6 +100,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     normalised += expected[i];
   }
   Check(joined == normalised);
+
+  // Read again in small pieces (the first byte picks their size): the pieces
+  // never exceed it, and joined, with a line end after each last piece, they
+  // give the same bytes as the whole lines.
+  if (!input.empty()) {
+    const std::size_t pieceSize = 1 + static_cast<unsigned char>(input[0]) % 16;
+    TextFile file(pieceSize);
+    Check(file.Open(source.u16string(), TextFileMode::Read));
+    std::string pieces;
+    std::u16string line;
+    while (file.ReadLine(line)) {
+      Check(file.LineBytes().size() <= pieceSize);
+      Check(!file.LineContinues() || file.LineBytes().size() == pieceSize);
+      pieces += file.LineBytes();
+      if (!file.LineContinues()) pieces += "\r\n";
+    }
+    Check(!file.ReadError());
+    Check(pieces == normalised);
+  }
 
   // Rewriting never fails on readable input and keeps the number of lines.
   const auto lineCount = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
