@@ -60,6 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::filesystem::path source = Folder() / "in.bms";
   const std::filesystem::path destination = Folder() / "out.bms";
+  // Files are removed rather than emptied: a file system may write an
+  // emptied and rewritten file through to the disk on close, and that would
+  // cost more than the whole case.
+  std::error_code ignored;
+  std::filesystem::remove(source, ignored);
   {
     std::ofstream out(source, std::ios::binary);
     out.write(input.data(), static_cast<std::streamsize>(input.size()));
@@ -124,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto lineCount = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
   for (const ScriptRewriter rewriter :
        {ScriptRewriter{true, true, false}, ScriptRewriter{true, true, true}}) {
+    std::filesystem::remove(destination, ignored);
     Check(rewriter.Rewrite(source.u16string(), destination.u16string()));
     std::ifstream in(destination, std::ios::binary);
     const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
