@@ -1,6 +1,7 @@
+#include <windows.h>
+// The headers below need the types of windows.h.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

@@ -1,7 +1,8 @@
 // The message box and the shell's folder browser.
 
-#include <shlobj.h>
 #include <windows.h>
+// The headers below need the types of windows.h.
+#include <shlobj.h>
 
 #include "ui/controls.h"
 

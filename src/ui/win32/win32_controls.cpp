@@ -1,8 +1,9 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-#include <commctrl.h>
 #include <windows.h>
+// The headers below need the types of windows.h.
+#include <commctrl.h>
 
 #include <vector>
 

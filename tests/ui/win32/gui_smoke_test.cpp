@@ -1,6 +1,7 @@
+#include <windows.h>
+// The headers below need the types of windows.h.
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <filesystem>
