@@ -66,6 +66,7 @@ bool TextFile::FillBlock() {
 
 bool TextFile::ReadLine(std::u16string& line) {
   lineBytes_.clear();
+  const bool continuation = lineContinues_;
   lineContinues_ = false;
   if (file_ == nullptr || mode_ != TextFileMode::Read || inputEnded_) {
     failed_ = true;
@@ -110,7 +111,12 @@ bool TextFile::ReadLine(std::u16string& line) {
   }
   // CR LF is one line end; a CR anywhere else is an ordinary character.
   if (endedByLineFeed && !lineBytes_.empty() && lineBytes_.back() == '\r') lineBytes_.pop_back();
-  Cp932ToUtf16(lineBytes_, line, /*escapeInvalid=*/true);
+  if (continuation || lineContinues_) {
+    // A piece is no text of its own; its reader takes the bytes.
+    line.clear();
+  } else {
+    Cp932ToUtf16(lineBytes_, line, /*escapeInvalid=*/true);
+  }
   return true;
 }
 

@@ -42,9 +42,9 @@ class TextFile {
   // The next line without its line end. False only when not a single byte
   // could be read before the end of the input (which also sets Failed()).
   // A line longer than the piece size is returned piece by piece: each piece
-  // but the last has LineContinues() set. A piece may end inside a
-  // double-byte character; its text then ends in an escape unit, and its
-  // bytes joined with the next piece's are still the line's bytes.
+  // but the last has LineContinues() set. The text of a piece is left empty
+  // (a cut may fall inside a double-byte character); its bytes are in
+  // LineBytes(), and joined they are the line's bytes.
   bool ReadLine(std::u16string& line);
   // The bytes of the line (or piece) last read, without its line end.
   const std::string& LineBytes() const;
