@@ -76,6 +76,26 @@ TEST_F(CliProgramTest, FailedFilesExitOneAndAreListed) {
   EXPECT_NE(result.out.find("\"cancelled\": false}"), std::string::npos);
 }
 
+// A failed file whose name holds a line feed and an escape sequence: the
+// table, the progress lines and the log show it escaped, on one line.
+TEST_F(CliProgramTest, ControlCharactersInNamesCannotForgeLines) {
+  WriteBytes(In("x\nOK\x1B[2J.wav"), "RIFF....WAVE");
+  fs::create_directories(In("d\r"));
+  const ProgramResult result = Cli({"-sw", In().string(), Out().string()});
+
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_NE(result.out.find("\n  x\\nOK\\x1B[2J.wav\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("/in/d\\r "), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("/in/d\\r\n"), std::string::npos) << result.err;
+  const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
+  EXPECT_NE(log.find(",1,x\\nOK\\x1B[2J.wav\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("/in/d\\r,OK,"), std::string::npos) << log;
+  for (const std::string& text : {result.out, result.err, log}) {
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.find("\nOK"), std::string::npos);
+  }
+}
+
 TEST_F(CliProgramTest, FolderThatCannotBeCreatedExitsOne) {
   WriteBytes(In("A/a.txt"), "a");
   WriteBytes(Out("A"), "a file in the way");
