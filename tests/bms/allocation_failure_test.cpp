@@ -43,8 +43,12 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
-// The open descriptors of this process, or -1 where they cannot be counted.
+// The open descriptors of this process, or -1 where they cannot be counted
+// (under Wine the folder exists, but lists the descriptors of Wine itself).
 long OpenDescriptors() {
+#if !defined(__linux__)
+  return -1;
+#endif
   std::error_code error;
   std::filesystem::directory_iterator entries("/proc/self/fd", error);
   if (error) return -1;
