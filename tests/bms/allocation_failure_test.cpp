@@ -46,15 +46,16 @@ namespace {
 // The open descriptors of this process, or -1 where they cannot be counted
 // (under Wine the folder exists, but lists the descriptors of Wine itself).
 long OpenDescriptors() {
-#if !defined(__linux__)
-  return -1;
-#endif
+#if defined(__linux__)
   std::error_code error;
   std::filesystem::directory_iterator entries("/proc/self/fd", error);
   if (error) return -1;
   long count = 0;
   for (auto it = entries; it != std::filesystem::directory_iterator(); it.increment(error)) ++count;
   return count;
+#else
+  return -1;
+#endif
 }
 
 using AllocationFailureTest = TempFolderTest;
