@@ -25,7 +25,8 @@ endfunction()
 #                      [SEEDS <folder>] [MAX_LEN <bytes>])
 # A libFuzzer target, built only when HOSHIBAKO_FUZZ is on (clang), and run by CTest
 # for a bounded time over a fresh corpus folder in the build tree, with a
-# fixed seed so that a CI run repeats what a developer ran.
+# fixed seed so that a CI run repeats what a developer ran. MAX_LEN bounds the
+# inputs, so that the time goes into many small cases rather than a few big ones.
 function(hoshibako_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;SECONDS;SEEDS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
   if(NOT HOSHIBAKO_FUZZ)

@@ -19,6 +19,7 @@ int FocusAfterFailure(StartValidation outcome) {
   switch (outcome) {
     case StartValidation::InputMissing:
     case StartValidation::InputNotFound:
+    case StartValidation::InputInsideOutput:
       return Id::BrowseInput;
     default:
       return Id::BrowseOutput;

@@ -194,6 +194,10 @@ class MainDialogTest : public QObject {
         << "$IN"
         << "$IN"
         << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
+    QTest::newRow("input below the output")
+        << "$IN/sub"
+        << "$IN"
+        << "出力フォルダの配下を入力フォルダにすることはできません。" << Id::BrowseInput;
   }
 
   void startChecks() {
