@@ -1,6 +1,15 @@
 // Script rewriting throughput: builds a large script in a temporary folder
 // and times reading it line by line, and rewriting it with sound and image
 // references on, with and without repair. Prints MB/s and lines/s.
+//
+// Then the peak memory of rewriting a 300 MB script that holds no line feed,
+// measured in a fresh process (this program started again with --rewrite) so
+// that the figure is the rewrite's alone: its peak resident size must stay
+// under 64 MiB.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -37,9 +46,45 @@ std::string MakeScript(int definitions, int measures, long long& lines) {
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+ScriptRewriter AllOn() { return ScriptRewriter{true, true, true}; }
+
+// Writes `megabytes` of one line: a sound reference whose name never ends.
+void WriteEndlessLine(const std::filesystem::path& path, int megabytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << "#WAV01 ";
+  const std::string block(1000 * 1000, 'x');
+  for (int i = 0; i < megabytes; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+  out << ".wav";
+}
+
+// Rewrites in a child process and reports its peak resident size in KiB
+// (ru_maxrss), or -1 when the child could not run or failed.
+long PeakResidentKib(const std::filesystem::path& source, const std::filesystem::path& destination,
+                     double& seconds) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    execl("/proc/self/exe", "bench_bms", "--rewrite", source.c_str(), destination.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (wait4(child, &status, 0, &usage) != child) return -1;
+  seconds = Seconds(std::chrono::steady_clock::now() - start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--rewrite") {
+    const bool ok = AllOn().Rewrite(std::filesystem::path(argv[2]).u16string(),
+                                    std::filesystem::path(argv[3]).u16string());
+    return ok ? 0 : 1;
+  }
   const auto folder = std::filesystem::temp_directory_path() /
                       ("hoshibako-bench-bms-" + std::to_string(std::random_device()()));
   std::filesystem::create_directories(folder);
@@ -76,6 +121,26 @@ int main() {
     const double s = Seconds(std::chrono::steady_clock::now() - start);
     std::printf("%s %7.3f s  %7.1f MB/s  %9.0f lines/s%s\n", run.name, s, megabytes / s, lines / s,
                 ok ? "" : "  (FAILED)");
+  }
+
+  {
+    constexpr int kMegabytes = 300;
+    const auto longSource = folder / "endless.bms";
+    const auto longDestination = folder / "endless-out.bms";
+    WriteEndlessLine(longSource, kMegabytes);
+    double s = 0;
+    const long kib = PeakResidentKib(longSource, longDestination, s);
+    // The line passes through unchanged, with CR LF added.
+    std::error_code error;
+    const bool same = std::filesystem::file_size(longDestination, error) ==
+                      std::filesystem::file_size(longSource, error) + 2;
+    if (kib < 0) {
+      std::printf("%d MB without a line feed: the rewrite FAILED\n", kMegabytes);
+    } else {
+      std::printf("%d MB without a line feed: peak resident %.1f MiB (bound 64 MiB), %.3f s, %.1f MB/s%s\n",
+                  kMegabytes, static_cast<double>(kib) / 1024.0, s, kMegabytes / s,
+                  same ? "" : "  (OUTPUT SIZE DIFFERS)");
+    }
   }
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);

@@ -21,12 +21,14 @@ function(hoshibako_add_test)
   endif()
 endfunction()
 
-# hoshibako_add_fuzzer(NAME <name> SOURCES <files...> LIBS <targets...> [SECONDS <n>])
+# hoshibako_add_fuzzer(NAME <name> SOURCES <files...> LIBS <targets...> [SECONDS <n>]
+#                      [SEEDS <folder>] [MAX_LEN <bytes>])
 # A libFuzzer target, built only when HOSHIBAKO_FUZZ is on (clang), and run by CTest
 # for a bounded time over a fresh corpus folder in the build tree, with a
-# fixed seed so that a CI run repeats what a developer ran.
+# fixed seed so that a CI run repeats what a developer ran. MAX_LEN bounds the
+# inputs, so that the time goes into many small cases rather than a few big ones.
 function(hoshibako_add_fuzzer)
-  cmake_parse_arguments(F "" "NAME;SECONDS;SEEDS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "NAME;SECONDS;SEEDS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
   if(NOT HOSHIBAKO_FUZZ)
     return()
   endif()
@@ -38,12 +40,16 @@ function(hoshibako_add_fuzzer)
   target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
   set(corpus "${CMAKE_CURRENT_BINARY_DIR}/${F_NAME}_corpus")
   file(MAKE_DIRECTORY "${corpus}")
+  set(length_args "")
+  if(F_MAX_LEN)
+    set(length_args "-max_len=${F_MAX_LEN}")
+  endif()
   set(seed_args "")
   if(F_SEEDS)
     set(seed_args "${F_SEEDS}")
   endif()
   add_test(NAME ${F_NAME}
     COMMAND ${F_NAME} -seed=1 -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048
-            -print_final_stats=1 "${corpus}" ${seed_args})
+            -print_final_stats=1 ${length_args} "${corpus}" ${seed_args})
   set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()

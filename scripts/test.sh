@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine and runs every test: the release build with
-# warnings as errors, the same suite under AddressSanitizer and UBSan, the
-# fuzzers for a bounded time, and (when present) the Windows build under Wine.
+# Sets up a fresh Debian 12 machine and runs every test: the formatting and
+# include checks, the release build with warnings as errors, the same suite
+# under AddressSanitizer and UBSan, the fuzzers for a bounded time, the
+# Windows build under Wine, and the packages: the .deb and the Windows .zip
+# built, the .deb installed with apt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,6 +18,10 @@ build_and_test() {
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 900
 }
+
+echo "== formatting and include checks"
+bash scripts/check-format.sh
+bash scripts/check-includes.sh
 
 echo "== release build and tests"
 build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_WERROR=ON
@@ -41,7 +47,8 @@ echo "== fuzzers (bounded)"
 CC=clang CXX=clang++ build_and_test build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_FUZZ=ON \
   -DHOSHIBAKO_UI=OFF -DHOSHIBAKO_BENCH=OFF
 
-if [ -f scripts/test-windows.sh ]; then
-  echo "== Windows build under Wine"
-  bash scripts/test-windows.sh
-fi
+echo "== Windows build under Wine"
+bash scripts/test-windows.sh
+
+echo "== packages: the .deb and the Windows .zip, and the .deb installed with apt"
+bash scripts/test-packages.sh

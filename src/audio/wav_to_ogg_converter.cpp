@@ -4,7 +4,10 @@
 #include <vorbis/codec.h>
 #include <vorbis/vorbisenc.h>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -25,6 +28,7 @@ constexpr char kEncoderName[] = "Hoshibako-OggVorbisEncoder";
 // whole number of frames by the stored block alignment.
 constexpr int kSliceBytes = 512;
 constexpr int kAnalysisBufferFrames = 8192;
+constexpr std::uint16_t kFloatFormatTag = 3;
 
 // The base quality of the variable-bit-rate set-up, from the sample rate
 // alone: the lower the rate, the lower the quality; rates outside the table
@@ -153,25 +157,67 @@ bool WriteHeaders(VorbisEncoding& encoding, std::FILE* file) {
   return true;
 }
 
+// The little-endian value of `width` bytes.
+std::uint64_t LittleEndian(const std::uint8_t* bytes, int width) {
+  std::uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
+// A float sample as the encoder takes it: within [-1, 1], and 0 for a NaN,
+// which would otherwise spread through the whole analysis.
+float ClampedSample(double value) {
+  if (std::isnan(value)) return 0.0f;
+  return static_cast<float>(std::clamp(value, -1.0, 1.0));
+}
+
 // Converts `frames` interleaved frames to the encoder's one float buffer per
-// channel: 8-bit samples are unsigned around 128, 16-bit ones signed little-
-// endian; both are scaled so that the most negative value becomes -1.
-void ConvertFrames(const std::uint8_t* bytes, int frames, int channelCount, int bitsPerSample,
-                   float** channels) {
-  if (bitsPerSample == 8) {
+// channel. Integer samples are scaled so that the most negative value becomes
+// -1: 8-bit ones are unsigned around 128, wider ones signed little-endian.
+// Float samples are taken as they are, clamped.
+void ConvertFrames(const std::uint8_t* bytes, int frames, const WaveFormat& format, float** channels) {
+  const int channelCount = format.channelCount;
+  const int width = format.bitsPerSample / 8;
+  const auto each = [&](auto sample) {
     for (int frame = 0; frame < frames; ++frame) {
       for (int channel = 0; channel < channelCount; ++channel) {
-        channels[channel][frame] = static_cast<float>(static_cast<int>(*bytes++) - 128) * 0.0078125f;
+        channels[channel][frame] = sample(bytes);
+        bytes += width;
       }
+    }
+  };
+  if (format.formatTag == kFloatFormatTag) {
+    if (width == 4) {
+      each([](const std::uint8_t* b) {
+        return ClampedSample(std::bit_cast<float>(static_cast<std::uint32_t>(LittleEndian(b, 4))));
+      });
+    } else {
+      each([](const std::uint8_t* b) { return ClampedSample(std::bit_cast<double>(LittleEndian(b, 8))); });
     }
     return;
   }
-  for (int frame = 0; frame < frames; ++frame) {
-    for (int channel = 0; channel < channelCount; ++channel) {
-      const auto value = static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
-      bytes += 2;
-      channels[channel][frame] = static_cast<float>(value) * 0.000030517578125f;
-    }
+  switch (width) {
+    case 1:
+      each([](const std::uint8_t* b) { return static_cast<float>(static_cast<int>(*b) - 128) * 0.0078125f; });
+      break;
+    case 2:
+      each([](const std::uint8_t* b) {
+        return static_cast<float>(static_cast<std::int16_t>(b[0] | (b[1] << 8))) * 0.000030517578125f;
+      });
+      break;
+    case 3:
+      // Shifted to the top of 32 bits, where its sign is that of an int32_t
+      // and its 24 significant bits fit a float exactly.
+      each([](const std::uint8_t* b) {
+        const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(b, 3)) << 8);
+        return static_cast<float>(value) * 0x1p-31f;
+      });
+      break;
+    default:
+      each([](const std::uint8_t* b) {
+        return static_cast<float>(static_cast<std::int32_t>(LittleEndian(b, 4))) * 0x1p-31f;
+      });
+      break;
   }
 }
 
@@ -196,7 +242,7 @@ bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::u
       // The bytes after the last whole frame of a slice are dropped. A final
       // slice shorter than one frame gives 0 frames, which ends the input.
       frames = count / frameBytes;
-      ConvertFrames(samples + offset, frames, channelCount, format.bitsPerSample, channels);
+      ConvertFrames(samples + offset, frames, format, channels);
       offset += count;
     }
     vorbis_analysis_wrote(&encoding.dsp, frames);
@@ -229,7 +275,10 @@ bool WavToOggConverter::Convert(const std::u16string& source, const std::u16stri
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  if (!ReadWaveFile(source, format, samples, length)) return false;
+  if (!ReadWaveFile(source, format, samples, length,
+                    wideFormats ? WaveReadMode::Wide : WaveReadMode::Strict)) {
+    return false;
+  }
 
   // The frame arithmetic divides by the channel count and sizes slices by the
   // block alignment. A block alignment above the slice size leaves no room

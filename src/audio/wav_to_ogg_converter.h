@@ -2,11 +2,15 @@
 
 #include <string>
 
-// Encodes one RIFF WAVE file (8- or 16-bit PCM) to an Ogg Vorbis file of one
-// logical stream, in variable-bit-rate mode at a quality chosen from the
-// sample rate.
+// Encodes one RIFF WAVE file (8- or 16-bit PCM; with `wideFormats` also the
+// wider integer, float and extensible layouts the reader's wide mode takes)
+// to an Ogg Vorbis file of one logical stream, in variable-bit-rate mode at a
+// quality chosen from the sample rate. The flag is the object's only setting:
+// `WavToOggConverter{.wideFormats = true}`.
 class WavToOggConverter {
  public:
+  bool wideFormats = false;
+
   // True when the source was read and the whole stream, end-of-stream page
   // included, was written and closed. False when the source is refused, the
   // encoder has no set-up for its rate and channel count, or the destination

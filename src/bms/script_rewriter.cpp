@@ -92,18 +92,39 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
   if (!output.Open(destination, TextFileMode::Write)) return false;
 
   bool keepTokenCase = false;
+  bool insideLongLine = false;
   std::u16string line;
   ScriptCommand command;
   while (input.ReadLine(line)) {
+    if (insideLongLine || input.LineContinues()) {
+      // A line longer than the reader's piece names no file a file system
+      // could hold and is no command worth normalising: its bytes pass
+      // through unchanged, piece by piece, and only its last piece gets the
+      // line end. So a script without line feeds costs no more memory than
+      // one piece.
+      insideLongLine = input.LineContinues();
+      if (insideLongLine) {
+        output.WriteBytes(input.LineBytes());
+      } else {
+        output.WriteLineBytes(input.LineBytes());
+      }
+      if (output.Failed()) return false;
+      continue;
+    }
     const bool isCommand = ParseScriptLine(line, command);
     bool rebuild = false;
     std::u16string newExtension;
     if (isCommand) {
       const std::u16string& keyword = command.keyword;
-      if (rewriteSound && keyword == u"#WAV" && HasExtension(command.value, u".wav")) {
+      // The preview clip is a sound and the banner an image like the stage
+      // file: the walk renames them too, so their commands follow.
+      if (rewriteSound && (keyword == u"#WAV" || keyword == u"#PREVIEW") &&
+          HasExtension(command.value, u".wav")) {
         rebuild = true;
         newExtension = u".ogg";
-      } else if (rewriteImage && (keyword == u"#BMP" || keyword == u"#BACKBMP" || keyword == u"#STAGEFILE") &&
+      } else if (rewriteImage &&
+                 (keyword == u"#BMP" || keyword == u"#BACKBMP" || keyword == u"#STAGEFILE" ||
+                  keyword == u"#BANNER") &&
                  HasExtension(command.value, u".bmp")) {
         rebuild = true;
         newExtension = u".png";

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "job/job_settings.h"
+#include "job_settings/job_settings.h"
 
 // Copies one song script, rewriting its sound references from .wav to .ogg
 // and its image references from .bmp to .png, and with `repair` normalising

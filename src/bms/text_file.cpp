@@ -30,7 +30,7 @@ bool EncodeText(const std::u16string& text, std::string& out) {
 
 }  // namespace
 
-TextFile::TextFile() = default;
+TextFile::TextFile(std::size_t maxLineBytes) : maxLineBytes_(maxLineBytes == 0 ? 1 : maxLineBytes) {}
 
 TextFile::~TextFile() { Close(); }
 
@@ -40,9 +40,10 @@ bool TextFile::Open(const std::u16string& path, TextFileMode mode) {
   failed_ = false;
   inputEnded_ = false;
   readError_ = false;
+  lineContinues_ = false;
   lineBytes_.clear();
-  buffer_.clear();
-  bufferPosition_ = 0;
+  blockSize_ = 0;
+  blockPosition_ = 0;
   // Binary modes: the line-end translation is done here, identically on
   // every platform.
   const char* openMode = mode == TextFileMode::Read ? "rb" : mode == TextFileMode::Write ? "wb" : "ab";
@@ -52,61 +53,76 @@ bool TextFile::Open(const std::u16string& path, TextFileMode mode) {
 
 bool TextFile::IsOpen() const { return file_ != nullptr; }
 
-bool TextFile::FillBuffer() {
-  buffer_.resize(kReadBlockSize);
-  const std::size_t count = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-  buffer_.resize(count);
-  bufferPosition_ = 0;
+bool TextFile::FillBlock() {
+  if (block_ == nullptr) block_ = std::make_unique_for_overwrite<char[]>(kReadBlockSize);
+  const std::size_t count = std::fread(block_.get(), 1, kReadBlockSize, file_);
+  blockSize_ = count;
+  blockPosition_ = 0;
   if (count == 0 && std::ferror(file_) != 0) readError_ = true;
   return count != 0;
 }
 
 bool TextFile::ReadLine(std::u16string& line) {
   lineBytes_.clear();
+  const bool continuation = lineContinues_;
+  lineContinues_ = false;
   if (file_ == nullptr || mode_ != TextFileMode::Read || inputEnded_) {
     failed_ = true;
     return false;
   }
-  bool readAnything = false;
   bool endedByLineFeed = false;
   while (true) {
-    if (bufferPosition_ == buffer_.size() && !FillBuffer()) {
+    if (blockPosition_ == blockSize_ && !FillBlock()) {
       inputEnded_ = true;
       break;
     }
-    const char* begin = buffer_.data() + bufferPosition_;
-    const std::size_t available = buffer_.size() - bufferPosition_;
+    const char* begin = block_.get() + blockPosition_;
+    const std::size_t available = blockSize_ - blockPosition_;
+    const std::size_t room = maxLineBytes_ - lineBytes_.size();
     std::size_t length = 0;
-    while (length < available && begin[length] != '\n' && begin[length] != kEndOfFileMark) ++length;
-    lineBytes_.append(begin, length);
-    if (length != 0) readAnything = true;
-    if (length == available) {
-      bufferPosition_ = buffer_.size();
-      continue;
+    while (length < available && length < room && begin[length] != '\n' && begin[length] != kEndOfFileMark) {
+      ++length;
     }
+    lineBytes_.append(begin, length);
+    blockPosition_ += length;
+    if (length == available) continue;
     if (begin[length] == kEndOfFileMark) {
       // Nothing at or after the mark is ever read.
       inputEnded_ = true;
-      bufferPosition_ = buffer_.size();
+      blockPosition_ = blockSize_;
       break;
     }
-    bufferPosition_ += length + 1;
-    endedByLineFeed = true;
+    if (begin[length] == '\n') {
+      ++blockPosition_;
+      endedByLineFeed = true;
+      break;
+    }
+    // The piece is full and the byte after it belongs to the same line. It
+    // is neither LF nor the end mark, so a CR at the end of the piece is an
+    // ordinary character and not half of a line end.
+    lineContinues_ = true;
     break;
   }
-  if (!readAnything && !endedByLineFeed) {
+  if (lineBytes_.empty() && !endedByLineFeed) {
     failed_ = true;
     return false;
   }
   // CR LF is one line end; a CR anywhere else is an ordinary character.
   if (endedByLineFeed && !lineBytes_.empty() && lineBytes_.back() == '\r') lineBytes_.pop_back();
-  Cp932ToUtf16(lineBytes_, line, /*escapeInvalid=*/true);
+  if (continuation || lineContinues_) {
+    // A piece is no text of its own; its reader takes the bytes.
+    line.clear();
+  } else {
+    Cp932ToUtf16(lineBytes_, line, /*escapeInvalid=*/true);
+  }
   return true;
 }
 
 const std::string& TextFile::LineBytes() const { return lineBytes_; }
 
-void TextFile::WriteBytes(const std::string& bytes, bool flush) {
+bool TextFile::LineContinues() const { return lineContinues_; }
+
+void TextFile::Write(const std::string& bytes, bool flush) {
   if (failed_) return;
   if (file_ == nullptr || mode_ == TextFileMode::Read) {
     failed_ = true;
@@ -126,10 +142,12 @@ void TextFile::WriteLine(const std::u16string& text) {
     return;
   }
   bytes += "\r\n";
-  WriteBytes(bytes, /*flush=*/true);
+  Write(bytes, /*flush=*/true);
 }
 
-void TextFile::WriteLineBytes(const std::string& bytes) { WriteBytes(bytes + "\r\n", /*flush=*/true); }
+void TextFile::WriteLineBytes(const std::string& bytes) { Write(bytes + "\r\n", /*flush=*/true); }
+
+void TextFile::WriteBytes(const std::string& bytes) { Write(bytes, /*flush=*/false); }
 
 void TextFile::WriteText(const std::u16string& text) {
   std::string bytes;
@@ -137,7 +155,7 @@ void TextFile::WriteText(const std::u16string& text) {
     failed_ = true;
     return;
   }
-  WriteBytes(bytes, /*flush=*/false);
+  Write(bytes, /*flush=*/false);
 }
 
 bool TextFile::Failed() const { return failed_; }

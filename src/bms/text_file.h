@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // A code page 932 text file with CR LF line ends, read and written as UTF-16
@@ -20,7 +21,14 @@ enum class TextFileMode { Read, Write, Append };
 
 class TextFile {
  public:
-  TextFile();
+  // The longest line read in one piece. A longer line (a file without line
+  // feeds, or a device that never ends) comes in pieces of this many bytes,
+  // so the memory a read needs does not grow with the line.
+  static constexpr std::size_t kMaxLineBytes = 1024 * 1024;
+
+  // Another piece size (at least 1 byte) may be given; scripts and the log
+  // use the default.
+  explicit TextFile(std::size_t maxLineBytes = kMaxLineBytes);
   ~TextFile();
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
@@ -33,15 +41,25 @@ class TextFile {
 
   // The next line without its line end. False only when not a single byte
   // could be read before the end of the input (which also sets Failed()).
+  // A line longer than the piece size is returned piece by piece: each piece
+  // but the last has LineContinues() set. The text of a piece is left empty
+  // (a cut may fall inside a double-byte character); its bytes are in
+  // LineBytes(), and joined they are the line's bytes.
   bool ReadLine(std::u16string& line);
-  // The bytes of the line last read, without its line end.
+  // The bytes of the line (or piece) last read, without its line end.
   const std::string& LineBytes() const;
+  // True when the last read stopped at the piece size inside a line: the
+  // next read goes on with the same line.
+  bool LineContinues() const;
 
   // The text and CR LF, then a flush. A character without a code page 932
   // form, or a failing write, sets Failed() and nothing more is written.
   void WriteLine(const std::u16string& text);
   // The bytes exactly as given and CR LF, then a flush.
   void WriteLineBytes(const std::string& bytes);
+  // The bytes exactly as given, without a line end and without a flush:
+  // for a line that is written piece by piece.
+  void WriteBytes(const std::string& bytes);
   // The text without a line end and without a flush; LF inside becomes CR LF.
   void WriteText(const std::u16string& text);
 
@@ -55,15 +73,20 @@ class TextFile {
   void Close();
 
  private:
-  bool FillBuffer();
-  void WriteBytes(const std::string& bytes, bool flush);
+  bool FillBlock();
+  void Write(const std::string& bytes, bool flush);
 
   std::FILE* file_ = nullptr;
   TextFileMode mode_ = TextFileMode::Read;
   bool failed_ = false;
   bool inputEnded_ = false;
   bool readError_ = false;
+  bool lineContinues_ = false;
   std::string lineBytes_;
-  std::string buffer_;
-  std::size_t bufferPosition_ = 0;
+  std::size_t maxLineBytes_;
+  // The read block: allocated on the first read and never cleared, so a
+  // short script costs neither a 64 KiB fill nor its pages.
+  std::unique_ptr<char[]> block_;
+  std::size_t blockSize_ = 0;
+  std::size_t blockPosition_ = 0;
 };

@@ -149,12 +149,8 @@ bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& op
 
 std::u16string AbsoluteFolder(const std::u16string& folder, const std::u16string& current) {
   if (folder.empty() || current.empty()) return folder;
-  if (folder[0] == kPathSeparator) return folder;
-#ifdef _WIN32
-  // A drive letter ("C:") or a network path also starts at a root.
-  if (folder.size() >= 2 && folder[1] == u':') return folder;
-  if (folder[0] == u'/') return folder;
-#endif
+  // A folder from a root ("/", "C:", "\\server\share") is absolute already.
+  if (PathRootLength(folder) > 0) return folder;
   if (folder == u".") return current;
   return CombinePath(current, folder);
 }

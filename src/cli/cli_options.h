@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "job/job_settings.h"
+#include "job_settings/job_settings.h"
 
 // What the command line asked for.
 struct CliOptions {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "job/folder_result.h"
 #include "util/unicode.h"
 
 namespace {
@@ -98,7 +99,7 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
   std::vector<std::vector<std::u16string>> cells;
   cells.push_back(std::vector<std::u16string>(std::begin(kTitles), std::end(kTitles)));
   for (const FolderResult& row : rows) {
-    cells.push_back({row.folder, StatusText(row.status), DecimalText(row.bmsCount),
+    cells.push_back({VisibleText(row.folder), StatusText(row.status), DecimalText(row.bmsCount),
                      DecimalText(row.soundCount), DecimalText(row.imageCount), DecimalText(row.copiedCount),
                      DecimalText(row.ErrorCount())});
   }
@@ -123,8 +124,8 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
 
   for (const FolderResult& row : rows) {
     if (row.errorFiles.empty()) continue;
-    text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + row.folder) + "\n";
-    for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(name) + "\n";
+    text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + VisibleText(row.folder)) + "\n";
+    for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
   }
 
   text += "\n";
@@ -135,7 +136,20 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
 
 std::string JsonString(std::u16string_view text) {
   std::string out = "\"";
-  for (char c : Utf16ToUtf8(text)) {
+  const std::string bytes = Utf16ToUtf8(text);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    // DEL and the C1 characters (UTF-8 C2 80 to C2 9F) are valid in a JSON
+    // string, but a terminal may act on them: they are escaped as well.
+    if (c == '\x7F' ||
+        (c == '\xC2' && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
+         static_cast<unsigned char>(bytes[i + 1]) <= 0x9F)) {
+      const unsigned code = c == '\x7F' ? 0x7F : static_cast<unsigned char>(bytes[++i]);
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", code);
+      out += buffer;
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";

@@ -17,7 +17,8 @@ std::size_t DisplayWidth(std::u16string_view text);
 std::u16string FitToColumns(std::u16string_view text, std::size_t columns);
 
 // The result table (the seven columns in walk order), then the failed file
-// names of each folder, then the totals line. UTF-8.
+// names of each folder, then the totals line. UTF-8. Control characters in
+// folders and names are shown escaped (VisibleText).
 std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
 
 // The totals line alone: files, bytes read, bytes written, space saved.
@@ -26,5 +27,6 @@ std::string TotalsLineText(const RunTotals& totals);
 // The same results as one JSON object (UTF-8, one line, newline at the end).
 std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
 
-// A JSON string literal, quotes included.
+// A JSON string literal, quotes included. Besides what JSON requires, DEL
+// and the C1 characters are escaped as \u00XX.
 std::string JsonString(std::u16string_view text);

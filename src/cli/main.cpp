@@ -16,7 +16,7 @@
 #include "job/messages.h"
 #include "job/options_record.h"
 #include "job/start_validation.h"
-#include "util/path.h"
+#include "util/file_system.h"
 #include "util/unicode.h"
 
 #ifndef HOSHIBAKO_VERSION

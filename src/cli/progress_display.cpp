@@ -12,19 +12,21 @@ void ProgressDisplay::SetRange(std::int32_t total) { total_ = total; }
 void ProgressDisplay::SetFolderPosition(std::int32_t position) { position_ = position; }
 
 void ProgressDisplay::SetFolderText(const std::u16string& folder) {
-  folder_ = folder;
+  // Names are shown escaped: a control character in one would otherwise
+  // move the cursor or start a line of its own.
+  folder_ = VisibleText(folder);
   if (live_) {
     Redraw();
     return;
   }
-  const std::u16string line = u"[" + DecimalText(position_) + u"/" + DecimalText(total_) + u"] " + folder;
+  const std::u16string line = u"[" + DecimalText(position_) + u"/" + DecimalText(total_) + u"] " + folder_;
   std::fputs((Utf16ToUtf8(line) + "\n").c_str(), stream_);
   std::fflush(stream_);
 }
 
 void ProgressDisplay::SetFileText(const std::u16string& text) {
   // The file text stays until the next file, across a new folder too.
-  file_ = text;
+  file_ = VisibleText(text);
   if (live_) Redraw();
 }
 

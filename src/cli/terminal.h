@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// The terminal and signal handling of the command line. One implementation
-// per platform (terminal_posix.cpp here).
+// The terminal and signal handling of the command line. What needs the
+// platform has one implementation per platform (terminal_posix.cpp,
+// terminal_win32.cpp); the rest is written once in terminal.cpp.
 
 // The program's arguments (without its name) as UTF-8, whatever encoding
 // the platform hands them over in.

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "cli/terminal.h"
 
@@ -38,12 +37,6 @@ std::size_t StandardErrorColumns() {
   struct winsize size {};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
-}
-
-bool ReadStandardInputLine(std::string& line) {
-  if (!std::getline(std::cin, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
 }
 
 void InstallInterruptHandler(std::atomic<bool>* cancelFlag) {

@@ -1,12 +1,9 @@
-// The system headers below need the definitions of windows.h first.
-// clang-format off
 #include <windows.h>
-// clang-format on
+// These use the types windows.h declares, so they come after it.
 #include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "cli/terminal.h"
 #include "util/unicode.h"
@@ -55,12 +52,6 @@ std::size_t StandardErrorColumns() {
     if (columns > 0) return static_cast<std::size_t>(columns);
   }
   return 80;
-}
-
-bool ReadStandardInputLine(std::string& line) {
-  if (!std::getline(std::cin, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
 }
 
 void InstallInterruptHandler(std::atomic<bool>* cancelFlag) {

@@ -1,28 +1,17 @@
 #include "image/bmp_reader.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <utility>
 
-#include "image/byte_cursor.h"
+#include "image/bmp_parse.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
 namespace {
 
-constexpr std::uint16_t kBitmapSignature = 0x4D42;  // "BM", little-endian
-constexpr std::uint32_t kCoreHeaderSize = 12;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kMaxCompression = 2;  // 0 none, 1 RLE8, 2 RLE4
-
 // The whole file is read into memory before it is parsed. An accepted bitmap
 // needs at most the pixel bound plus its headers; twice that leaves room for
 // run-length streams, which can be longer than the pixels they encode.
 constexpr std::uint64_t kMaxBitmapFileBytes = 2 * kMaxBitmapPixelBytes + (1u << 20);
-
-bool IsSupportedBitCount(std::uint16_t bitCount) {
-  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24;
-}
 
 // Reads the file into `bytes` with one read. False when it cannot be read or
 // is larger than any bitmap this reader accepts.
@@ -35,118 +24,7 @@ bool ReadWholeFile(std::FILE* file, std::vector<std::uint8_t>& bytes) {
   return bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-bool ReadCoreHeader(ByteCursor& in, BitmapInfo& info) {
-  std::uint16_t width = 0;
-  std::uint16_t height = 0;
-  if (!in.ReadU16(width) || !in.ReadU16(height) || !in.ReadU16(info.planes) || !in.ReadU16(info.bitCount)) {
-    return false;
-  }
-  info.width = width;
-  info.height = height;
-  return true;
-}
-
-bool ReadInfoHeader(ByteCursor& in, BitmapInfo& info) {
-  return in.ReadI32(info.width) && in.ReadI32(info.height) && in.ReadU16(info.planes) &&
-         in.ReadU16(info.bitCount) && in.ReadU32(info.compression) && in.ReadU32(info.imageSize) &&
-         in.ReadI32(info.xPixelsPerMeter) && in.ReadI32(info.yPixelsPerMeter) &&
-         in.ReadU32(info.colorsUsed) && in.ReadU32(info.colorsImportant);
-}
-
-// Reads the colour table of a 1-, 4- or 8-bit bitmap into 4-byte entries.
-// A core header stores 2^bitCount entries of 3 bytes; an info header stores
-// colorsUsed entries of 4 bytes (all 2^bitCount when it says 0). Entries
-// beyond what the depth can address are skipped: no index can reach them
-// and a PNG palette cannot hold them.
-bool ReadColorTable(ByteCursor& in, BitmapInfo& info, std::vector<std::uint8_t>& table) {
-  const bool core = info.headerSize == kCoreHeaderSize;
-  const std::uint64_t addressable = 1ull << info.bitCount;
-  const std::uint64_t stored = (core || info.colorsUsed == 0) ? addressable : info.colorsUsed;
-  const std::uint64_t kept = std::min(stored, addressable);
-  const std::size_t entrySize = core ? 3 : 4;
-
-  table.assign(static_cast<std::size_t>(kept) * 4, 0);
-  for (std::size_t i = 0; i < kept; ++i) {
-    if (!in.Read(table.data() + i * 4, entrySize)) return false;
-  }
-  if (!in.Skip((stored - kept) * entrySize)) return false;
-  info.colorsUsed = static_cast<std::uint32_t>(kept);
-  return true;
-}
-
 }  // namespace
-
-bool ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& infoOut,
-                 std::vector<std::uint8_t>& colorTableOut, std::vector<std::uint8_t>& pixelsOut) {
-  ByteCursor in(file);
-
-  // File header: signature, file size, two reserved words, pixel data offset.
-  std::uint16_t signature = 0;
-  std::uint32_t fileSize = 0;
-  std::uint32_t reserved = 0;
-  std::uint32_t pixelOffset = 0;
-  if (!in.ReadU16(signature) || signature != kBitmapSignature) return false;
-  if (!in.ReadU32(fileSize) || !in.ReadU32(reserved) || !in.ReadU32(pixelOffset)) return false;
-
-  // Only the core and the plain info header are read; the later versions add
-  // bit fields, colour spaces and embedded images this reader does not handle.
-  BitmapInfo info;
-  if (!in.ReadU32(info.headerSize)) return false;
-  if (info.headerSize == kCoreHeaderSize) {
-    if (!ReadCoreHeader(in, info)) return false;
-  } else if (info.headerSize == kInfoHeaderSize) {
-    if (!ReadInfoHeader(in, info)) return false;
-  } else {
-    return false;
-  }
-
-  // A negative height marks a top-down bitmap, which is not accepted.
-  if (!IsSupportedBitCount(info.bitCount) || info.compression > kMaxCompression || info.width <= 0 ||
-      info.height <= 0 || info.planes != 1) {
-    return false;
-  }
-
-  std::vector<std::uint8_t> colorTable;
-  if (info.bitCount <= 8 && !ReadColorTable(in, info, colorTable)) return false;
-
-  // Rows are padded to 4 bytes. The stride is bounded before the product is
-  // taken, so neither can overflow.
-  const std::uint64_t stride = (static_cast<std::uint64_t>(info.width) * info.bitCount + 31) / 32 * 4;
-  if (stride > kMaxBitmapPixelBytes) return false;
-  const std::uint64_t imageBytes = stride * static_cast<std::uint64_t>(info.height);
-  if (imageBytes > kMaxBitmapPixelBytes) return false;
-
-  // The pixel data normally follows the colour table, but the file header may
-  // place it further on: after an optional palette of a 16- or 24-bit file,
-  // or after a gap. An offset that points back into the headers or outside
-  // the file is not trusted.
-  if (pixelOffset >= in.Position() && pixelOffset < in.Size()) in.SeekTo(pixelOffset);
-
-  std::vector<std::uint8_t> pixels;
-  if (info.compression == 0) {
-    if (in.Remaining() < imageBytes) return false;
-    pixels.resize(static_cast<std::size_t>(imageBytes));
-    in.Read(pixels.data(), pixels.size());
-  } else {
-    // The compressed stream runs to the end of the file; its size field in the
-    // header is not trusted. Whatever the stream holds is decoded.
-    std::span<const std::uint8_t> compressed;
-    in.Take(in.Remaining(), compressed);
-    pixels.resize(static_cast<std::size_t>(imageBytes));
-    if (info.compression == 1) {
-      DecodeRle8(pixels, compressed, info.width, info.height);
-    } else {
-      DecodeRle4(pixels, compressed, info.width, info.height);
-    }
-  }
-
-  info.imageSize = static_cast<std::uint32_t>(imageBytes);
-  info.rowStride = static_cast<std::int32_t>(stride);
-  infoOut = info;
-  colorTableOut = std::move(colorTable);
-  pixelsOut = std::move(pixels);
-  return true;
-}
 
 bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
                     std::vector<std::uint8_t>& pixels) {
@@ -155,5 +33,5 @@ bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<
   std::vector<std::uint8_t> bytes;
   const bool read = ReadWholeFile(file, bytes);
   std::fclose(file);
-  return read && ParseBitmap(bytes, info, colorTable, pixels);
+  return read && ParseBitmap(bytes, info, colorTable, pixels) == BitmapRefusal::None;
 }

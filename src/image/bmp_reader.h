@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -37,17 +35,3 @@ inline constexpr std::uint64_t kMaxBitmapPixelBytes = 256ull << 20;
 // reader accepts; the out-parameters are then left as they were.
 bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
                     std::vector<std::uint8_t>& pixels);
-
-// The same for a file already in memory.
-bool ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
-                 std::vector<std::uint8_t>& pixels);
-
-// Expand run-length compressed data (8 bits per pixel, 4 bits per pixel) into
-// `pixels`, rows bottom first at the stride of that depth for `width`.
-// Pixels the data never sets stay at colour index 0. The decoders read no
-// byte past the end of `data` and write no byte outside `pixels`, whatever the
-// data says; a stream that ends early keeps what was decoded so far.
-void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
-                std::int32_t height);
-void DecodeRle4(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
-                std::int32_t height);

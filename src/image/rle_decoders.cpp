@@ -11,11 +11,12 @@
 // own offset. Output offsets are kept clamped to the end of the output, so no
 // amount of delta or run data can move them past it.
 
+#include "image/rle_decoders.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "image/bmp_reader.h"
-#include "image/byte_cursor.h"
+#include "util/byte_cursor.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "job/folder_result.h"
-#include "job/job_settings.h"
 #include "job/message_target.h"
+#include "job_settings/job_settings.h"
 #include "util/thread.h"
 
 class TextFile;

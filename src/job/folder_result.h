@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Outcome of one folder of the input tree.
@@ -18,6 +19,14 @@ std::u16string StatusText(FolderStatus status);
 
 // Plain decimal: minus sign for negatives, no padding, no grouping.
 std::u16string DecimalText(std::int64_t value);
+
+// The text with every control character written visibly, so that a file or
+// folder name cannot start a line of its own or steer a terminal in the log,
+// the result table or the progress line: tab, LF and CR as \t, \n and \r,
+// the other C0 characters, DEL and the C1 characters as \x and two upper-case
+// hex digits (ESC is \x1B). Everything else stays as it is, the backslash
+// too, so Windows paths read as usual.
+std::u16string VisibleText(std::u16string_view text);
 
 // One result row: which folder, its status, four counters and the names of
 // its failed files (name only, in processing order). A value type.
@@ -42,6 +51,7 @@ struct FolderResult {
 
 // The folder's log line without its line end: folder, status word, the four
 // counters and the error count, then each failed name, all joined by ",".
+// The folder and the names are written as VisibleText.
 std::u16string FolderLogLine(const FolderResult& row);
 
 // The header line of the log, matching FolderLogLine's fields.

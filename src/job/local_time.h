@@ -12,7 +12,7 @@ struct LocalTime {
   int second = 0;
 };
 
-// One implementation per platform (local_time_posix.cpp here).
+// One implementation per platform (local_time_posix.cpp, local_time_win32.cpp).
 LocalTime CurrentLocalTime();
 
 // "year/month/day hour:minute:second", every number without leading zeros.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "job/job_settings.h"
+#include "job_settings/job_settings.h"
 
 // What an output file holds depends on the options it was made with (a
 // script rewritten for sound alone still names .bmp files), so an update

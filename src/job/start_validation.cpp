@@ -5,14 +5,18 @@
 
 namespace {
 
-// True when `output` is `input` or lies below it, judged by the folders the
+// True when `inner` is `outer` or lies below it, judged by the folders the
 // two texts really name. A text that cannot be resolved leaves the decision
 // to the textual test.
-bool ResolvesInside(const std::u16string& input, const std::u16string& output) {
-  const std::u16string realInput = ResolvedPath(input);
-  const std::u16string realOutput = ResolvedPath(output);
-  if (realInput.empty() || realOutput.empty()) return false;
-  return PathIsPrefix(realInput, realOutput);
+bool ResolvesInside(const std::u16string& outer, const std::u16string& inner) {
+  const std::u16string realOuter = ResolvedPath(outer);
+  const std::u16string realInner = ResolvedPath(inner);
+  if (realOuter.empty() || realInner.empty()) return false;
+  return PathIsPrefix(realOuter, realInner);
+}
+
+bool Inside(const std::u16string& outer, const std::u16string& inner) {
+  return PathIsPrefix(outer, inner) || ResolvesInside(outer, inner);
 }
 
 }  // namespace
@@ -22,9 +26,9 @@ StartValidation ValidateStart(const std::u16string& input, const std::u16string&
   if (!DirectoryExists(input)) return StartValidation::InputNotFound;
   if (output.empty()) return StartValidation::OutputMissing;
   if (!DirectoryExists(output)) return StartValidation::OutputNotFound;
-  if (PathIsPrefix(input, output) || ResolvesInside(input, output)) {
-    return StartValidation::OutputInsideInput;
-  }
+  // The same folder for both is refused as an output inside the input.
+  if (Inside(input, output)) return StartValidation::OutputInsideInput;
+  if (Inside(output, input)) return StartValidation::InputInsideOutput;
   return StartValidation::Valid;
 }
 
@@ -42,6 +46,8 @@ std::u16string StartValidationMessage(StartValidation outcome) {
       return u"指定された出力フォルダは存在しません。";
     case StartValidation::OutputInsideInput:
       return u"入力フォルダの配下を出力フォルダにすることはできません。";
+    case StartValidation::InputInsideOutput:
+      return u"出力フォルダの配下を入力フォルダにすることはできません。";
   }
   return u"";
 }

@@ -12,14 +12,17 @@ enum class StartValidation {
   OutputMissing,
   OutputNotFound,
   OutputInsideInput,
+  InputInsideOutput,
 };
 
 // Runs the checks in a fixed order; the first that fails decides:
 // input empty, input not a folder, output empty, output not a folder, output
-// the input itself or below it. The last check compares the texts as they
-// stand (whole components, letters without regard to case) and also the
-// resolved real paths, so that a link or a ".." component cannot hide an
-// output folder inside the input tree.
+// the input itself or below it, input below the output. The last two compare
+// the texts as they stand (whole components, letters without regard to case)
+// and also the resolved real paths, so that a link or a ".." component cannot
+// hide one tree inside the other: the run would otherwise write into the
+// folder it reads (an output inside the input), or mirror the input over its
+// own files (an input inside the output).
 StartValidation ValidateStart(const std::u16string& input, const std::u16string& output);
 
 // The warning shown for a failed check; empty for Valid.

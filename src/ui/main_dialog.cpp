@@ -8,7 +8,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
 #include "ui/templates.h"
-#include "util/path.h"
+#include "util/file_system.h"
 
 namespace {
 
@@ -19,6 +19,7 @@ int FocusAfterFailure(StartValidation outcome) {
   switch (outcome) {
     case StartValidation::InputMissing:
     case StartValidation::InputNotFound:
+    case StartValidation::InputInsideOutput:
       return Id::BrowseInput;
     default:
       return Id::BrowseOutput;

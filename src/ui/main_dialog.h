@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "job/job_settings.h"
+#include "job_settings/job_settings.h"
 #include "ui/dialog_base.h"
 
 // The caption of every message box of the main dialog: the product name.

@@ -1,13 +1,13 @@
 #pragma once
 
-// The flat code page 932 tables behind util/cp932.h. They are filled once
-// from the platform's own converter (cp932_iconv.cpp on POSIX,
-// cp932_win32.cpp on Windows) and read without locks afterwards.
+// The flat code page 932 tables behind util/cp932.h. They are filled once,
+// by asking the platform's own converter about every character, and read
+// without locks afterwards.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <functional>
 
 // A decoded unit of 0 means "no character" except for the byte 0x00 itself.
 struct Cp932Tables {
@@ -17,19 +17,20 @@ struct Cp932Tables {
   std::array<bool, 256> isLead{};
 };
 
-inline bool IsCp932LeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+// The platform's converter, one character at a time.
+struct Cp932Converter {
+  // The one UTF-16 unit that the bytes decode to; false when the converter
+  // finds no character there.
+  std::function<bool(const char* bytes, std::size_t length, char16_t& unit)> decode;
+  // Writes the bytes of the unit (at most `capacity`) and returns their
+  // count; 0 when the unit has no form of its own in the code page.
+  std::function<std::size_t(char16_t unit, unsigned char* bytes, std::size_t capacity)> encode;
+};
 
-// Records the converter's encoding of a unit, but only when those bytes
-// decode back to the same unit. That drops one-way substitutions such as a
-// yen sign written as 0x5C, which would turn into a folder separator.
-inline void SetEncodingIfRoundTrip(Cp932Tables& tables, unsigned unit, const unsigned char* bytes,
-                                   std::size_t length) {
-  if (length == 1 && !tables.isLead[bytes[0]] && tables.single[bytes[0]] == unit) {
-    tables.encode[unit] = bytes[0];
-  } else if (length == 2 && tables.isLead[bytes[0]] && tables.pair[bytes[0] << 8 | bytes[1]] == unit) {
-    tables.encode[unit] = static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
-  }
-}
+// Fills the tables from the converter (cp932.cpp).
+void FillCp932Tables(Cp932Tables& tables, const Cp932Converter& converter);
 
-// Fills the tables from the platform's converter.
-std::unique_ptr<Cp932Tables> BuildCp932Tables();
+// Fills the tables through FillCp932Tables with the platform's converter
+// (cp932_iconv.cpp on POSIX, cp932_win32.cpp on Windows). False when the
+// platform has no converter for the code page; the tables are untouched then.
+bool FillCp932TablesFromPlatform(Cp932Tables& tables);

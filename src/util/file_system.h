@@ -61,6 +61,15 @@ long long FileModifiedTime(const std::u16string& path);
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);
 
+// Creates every missing folder of the path. True when all exist afterwards.
+bool CreateDirectoryPath(const std::u16string& folder);
+
+// True when the path names an existing folder (a trailing separator is fine).
+bool DirectoryExists(const std::u16string& path);
+
+// The process's current folder, or empty when it cannot be read.
+std::u16string CurrentDirectory();
+
 // The key under which the file system tells names apart: two names with the
 // same key name the same file in one folder. Exact on POSIX; on Windows
 // letters compare without regard to case.

@@ -48,25 +48,6 @@ bool NarrowToWide(const NarrowPath& path, std::u16string& wide) {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// The length of the part of a path that is no folder to create: "C:\",
-// "\\server\share\", "\\?\C:\", or a leading "\".
-std::size_t RootLength(const std::u16string& path) {
-  std::size_t i = 0;
-  if (path.rfind(u"\\\\?\\", 0) == 0) i = 4;
-  if (path.size() >= i + 2 && path[i + 1] == u':') {
-    i += 2;
-  } else if (i == 0 && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    // A network share: the server and share names are not folders of ours.
-    i = 2;
-    for (int component = 0; component < 2; ++component) {
-      while (i < path.size() && !IsSeparator(path[i])) ++i;
-      if (component == 0 && i < path.size()) ++i;
-    }
-  }
-  while (i < path.size() && IsSeparator(path[i])) ++i;
-  return i;
-}
-
 // Orders names the way NTFS keeps its folder index (case-insensitive by unit,
 // then by unit), so a run visits the same order on every file system,
 // including the host folders that Wine lists in whatever order they come.
@@ -235,7 +216,7 @@ std::u16string ResolvedPath(const std::u16string& path) {
 bool CreateDirectoryPath(const std::u16string& folder) {
   if (folder.empty()) return false;
   const std::u16string wide = AddBackslash(folder);
-  for (std::size_t end = RootLength(wide); end < wide.size(); ++end) {
+  for (std::size_t end = PathRootLength(wide); end < wide.size(); ++end) {
     if (!IsSeparator(wide[end]) || IsSeparator(wide[end - 1])) continue;
     const std::wstring prefix = Wide(wide.substr(0, end));
     if (CreateDirectoryW(prefix.c_str(), nullptr)) continue;

@@ -23,18 +23,11 @@ bool MayHaveDotComponent(const std::u16string& path) {
 }
 
 // Drops "." components and lets ".." remove the component before it, the way
-// the shell's path combination canonicalises its result. Separators and any
-// root prefix are kept as they are.
+// the shell's path combination canonicalises its result. Separators and the
+// root are kept as they are.
 std::u16string ResolveDots(const std::u16string& path) {
   if (!MayHaveDotComponent(path)) return path;
-  std::size_t rootLength = 0;
-#ifdef _WIN32
-  if (path.size() >= 2 && path[1] == u':') rootLength = 2;
-  if (path.size() > rootLength && IsSeparator(path[rootLength])) ++rootLength;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) rootLength = 2;
-#else
-  while (rootLength < path.size() && IsSeparator(path[rootLength])) ++rootLength;
-#endif
+  const std::size_t rootLength = PathRootLength(path);
   std::vector<std::u16string> parts;
   std::size_t start = rootLength;
   bool changed = false;
@@ -84,6 +77,32 @@ std::size_t ExtensionPosition(const std::u16string& path) {
 }
 
 }  // namespace
+
+std::size_t PathRootLength(const std::u16string& path) {
+#ifdef _WIN32
+  // The system reads either slash as a separator here, whatever the rest of
+  // the path uses.
+  const auto isSlash = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  std::size_t i = 0;
+  if (path.rfind(u"\\\\?\\", 0) == 0) i = 4;
+  if (path.size() >= i + 2 && path[i + 1] == u':') {
+    i += 2;
+  } else if (i == 0 && path.size() >= 2 && isSlash(path[0]) && isSlash(path[1])) {
+    // A network share: the server and share names are no folders either.
+    i = 2;
+    for (int component = 0; component < 2; ++component) {
+      while (i < path.size() && !isSlash(path[i])) ++i;
+      if (component == 0 && i < path.size()) ++i;
+    }
+  }
+  while (i < path.size() && isSlash(path[i])) ++i;
+  return i;
+#else
+  std::size_t i = 0;
+  while (i < path.size() && path[i] == u'/') ++i;
+  return i;
+#endif
+}
 
 std::u16string CombinePath(const std::u16string& folder, const std::u16string& name) {
   if (folder.empty()) return ResolveDots(name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Path helpers. Paths are UTF-16 text; folders are separated by the platform
@@ -15,6 +16,13 @@ inline constexpr char16_t kPathSeparator = u'/';
 // The code page 932 byte form of a path, under which files are opened and
 // folders are created.
 using NarrowPath = std::string;
+
+// The length of the path's root, the leading part that names no folder: the
+// leading slashes on POSIX; on Windows a drive ("C:", "C:\"), a network share
+// ("\\server\share\"), the long-path prefix with its drive ("\\?\C:\") or
+// leading separators, either slash counting. 0 for a relative path, one that
+// starts at the current folder.
+std::size_t PathRootLength(const std::u16string& path);
 
 // Folder and name joined by exactly one separator; "." and ".." components of
 // the result are resolved; an empty folder yields the name alone.
@@ -41,12 +49,3 @@ bool PathIsPrefix(const std::u16string& prefix, const std::u16string& path);
 
 // The code page 932 form of the path, or empty when a character has none.
 NarrowPath ToNarrowPath(const std::u16string& path);
-
-// Creates every missing folder of the path. True when all exist afterwards.
-bool CreateDirectoryPath(const std::u16string& folder);
-
-// True when the path names an existing folder (a trailing separator is fine).
-bool DirectoryExists(const std::u16string& path);
-
-// The process's current folder, or empty when it cannot be read.
-std::u16string CurrentDirectory();

@@ -3,6 +3,7 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
+#include <bit>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -22,11 +23,20 @@ void PutLe32(Bytes& out, std::uint32_t value) {
 
 void PutId(Bytes& out, std::string_view id) { out.insert(out.end(), id.begin(), id.end()); }
 
-void PutSample(Bytes& out, int bitsPerSample, double value) {
-  if (bitsPerSample == 8) {
+void PutLe(Bytes& out, std::uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void PutSample(Bytes& out, const PcmFields& fields, double value) {
+  const int bits = fields.bitsPerSample;
+  if (fields.formatTag == 3) {
+    if (bits == 32) PutLe(out, std::bit_cast<std::uint32_t>(static_cast<float>(value)), 4);
+    if (bits == 64) PutLe(out, std::bit_cast<std::uint64_t>(value), 8);
+  } else if (bits == 8) {
     out.push_back(static_cast<std::uint8_t>(std::lround(128.0 + value * 127.0)));
   } else {
-    PutLe16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767.0))));
+    const double largest = std::ldexp(1.0, bits - 1) - 1.0;
+    PutLe(out, static_cast<std::uint64_t>(std::llround(value * largest)), bits / 8);
   }
 }
 
@@ -41,6 +51,19 @@ Bytes FormatBody(const PcmFields& fields, std::size_t extraBytes) {
   PutLe16(body, fields.blockAlignment);
   PutLe16(body, fields.bitsPerSample);
   body.resize(body.size() + extraBytes, 0);
+  return body;
+}
+
+Bytes ExtensibleFormatBody(const PcmFields& fields) {
+  PcmFields extensible = fields;
+  extensible.formatTag = 0xFFFE;
+  Bytes body = FormatBody(extensible);
+  PutLe16(body, 22);  // extension size
+  PutLe16(body, fields.bitsPerSample);
+  PutLe32(body, 0);  // channel mask
+  PutLe16(body, fields.formatTag);
+  const Bytes guidTail = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  body.insert(body.end(), guidTail.begin(), guidTail.end());
   return body;
 }
 
@@ -91,7 +114,7 @@ Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>
     const double t = static_cast<double>(frame) / fields.sampleRate;
     for (std::size_t channel = 0; channel < fields.channelCount; ++channel) {
       const double frequency = frequencies[channel % frequencies.size()];
-      PutSample(out, fields.bitsPerSample, amplitude * std::sin(2.0 * pi * frequency * t));
+      PutSample(out, fields, amplitude * std::sin(2.0 * pi * frequency * t));
     }
   }
   return out;
@@ -107,7 +130,7 @@ Bytes RichPcm16(std::uint32_t sampleRate, double seconds) {
     const double t = static_cast<double>(frame) / sampleRate;
     const double value = 0.25 * std::sin(2 * pi * 220 * t) + 0.15 * std::sin(2 * pi * 1760 * t) +
                          0.1 * std::sin(2 * pi * 5000 * t) + noise(generator);
-    PutSample(out, 16, value);
+    PutSample(out, Pcm(16, 1, sampleRate), value);
   }
   return out;
 }

@@ -12,7 +12,7 @@
 using Bytes = std::vector<std::uint8_t>;
 
 struct PcmFields {
-  std::uint16_t formatTag = 1;
+  std::uint16_t formatTag = 1;  // 1 integer PCM, 3 IEEE float
   std::uint16_t channelCount = 1;
   std::uint32_t sampleRate = 22050;
   std::uint16_t blockAlignment = 1;
@@ -21,6 +21,9 @@ struct PcmFields {
 
 // The fields of a format chunk body, then `extraBytes` zero bytes.
 Bytes FormatBody(const PcmFields& fields, std::size_t extraBytes = 0);
+// A 40-byte extensible format chunk body whose subformat GUID stands for
+// `fields.formatTag`.
+Bytes ExtensibleFormatBody(const PcmFields& fields);
 // A chunk: id, size, body and, for an odd size, one pad byte.
 Bytes Chunk(std::string_view id, const Bytes& body);
 // A chunk header declaring `declaredSize` followed by `body` as given (no pad).
@@ -33,7 +36,8 @@ Bytes WaveFile(const PcmFields& fields, const Bytes& samples);
 // Fields consistent with the sample layout (block alignment = frame size).
 PcmFields Pcm(std::uint16_t bitsPerSample, std::uint16_t channelCount, std::uint32_t sampleRate);
 
-// Interleaved PCM of one sine per channel, `amplitude` relative to full scale.
+// Interleaved samples of one sine per channel, `amplitude` relative to full
+// scale: integers of 8 to 32 bits, or floats of 32 or 64 bits for tag 3.
 Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies,
               double amplitude);
 // 16-bit mono, reproducible noise plus a few tones: a signal with content

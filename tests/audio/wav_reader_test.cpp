@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "audio/wav_parse.h"
 #include "audio_test_support.h"
 
 namespace {
@@ -15,8 +17,10 @@ struct ReaderCase {
   std::string name;
   Bytes file;
   bool accepted;
+  WaveRefusal reason;     // the check that refuses the file, None when accepted
   Bytes expectedSamples;  // the delivered bytes when accepted
   PcmFields expectedFields;
+  WaveReadMode mode = WaveReadMode::Strict;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* out) { *out << c.name; }
@@ -35,10 +39,23 @@ Bytes Concat(std::vector<Bytes> parts) {
 }
 
 ReaderCase Accepts(std::string name, Bytes file, PcmFields fields, Bytes samples = kSamples) {
-  return {std::move(name), std::move(file), true, std::move(samples), fields};
+  return {std::move(name), std::move(file), true, WaveRefusal::None, std::move(samples), fields};
 }
 
-ReaderCase Refuses(std::string name, Bytes file) { return {std::move(name), std::move(file), false, {}, {}}; }
+ReaderCase Refuses(std::string name, Bytes file, WaveRefusal reason) {
+  return {std::move(name), std::move(file), false, reason, {}, {}};
+}
+
+ReaderCase Wide(ReaderCase c) {
+  c.mode = WaveReadMode::Wide;
+  return c;
+}
+
+PcmFields Float(std::uint16_t bitsPerSample, std::uint16_t channelCount, std::uint32_t sampleRate) {
+  PcmFields fields = Pcm(bitsPerSample, channelCount, sampleRate);
+  fields.formatTag = 3;
+  return fields;
+}
 
 std::vector<ReaderCase> ReaderCases() {
   const PcmFields stereo = Pcm(16, 2, 44100);
@@ -50,6 +67,21 @@ std::vector<ReaderCase> ReaderCases() {
   PcmFields floating = Pcm(32, 2, 44100);
   floating.formatTag = 3;
   const PcmFields odd = Pcm(8, 6, 7777);
+  const PcmFields pcm24 = Pcm(24, 2, 48000);
+  const PcmFields pcm32 = Pcm(32, 1, 44100);
+  const PcmFields float32 = Float(32, 2, 44100);
+  const PcmFields float64 = Float(64, 1, 96000);
+  PcmFields adpcm = Pcm(4, 1, 22050);
+  adpcm.formatTag = 2;
+  adpcm.blockAlignment = 256;
+  PcmFields noChannels = pcm24;
+  noChannels.channelCount = 0;
+  PcmFields looseAlignment = pcm24;
+  looseAlignment.blockAlignment = 4;
+  PcmFields strictLoose = stereo;  // fields the strict rules leave unchecked
+  strictLoose.channelCount = 0;
+  strictLoose.blockAlignment = 6;
+  const Bytes junk = Chunk("JUNK", Bytes(28, 0));
 
   const Bytes plain = WaveFile(stereo, kSamples);
   const Bytes formatBody = FormatBody(stereo);
@@ -72,34 +104,84 @@ std::vector<ReaderCase> ReaderCases() {
       Accepts("RiffSizeOf36", WithRiffSize(WaveFile(stereo, kSamples), 36), stereo),
       Accepts("RiffSizeBeyondFile", WithRiffSize(WaveFile(stereo, kSamples), 100000), stereo),
       Accepts("DataSizeIsFileLength", sizedAsFile, stereo),
-      Refuses("EmptyFile", {}),
-      Refuses("SevenBytes", {'R', 'I', 'F', 'F', 36, 0, 0}),
-      Refuses("EightBytes", {'R', 'I', 'F', 'F', 36, 0, 0, 0}),
-      Refuses("NotRiff", Concat({{'R', 'I', 'F', 'X'}, Bytes(plain.begin() + 4, plain.end())})),
-      Refuses("NotWave", Concat({Bytes(plain.begin(), plain.begin() + 8),
-                                 {'A', 'V', 'I', ' '},
-                                 Bytes(plain.begin() + 12, plain.end())})),
-      Refuses("RiffSizeBelow36", WithRiffSize(WaveFile(stereo, kSamples), 35)),
-      Refuses("ListBeforeFormat", Riff({Chunk("LIST", {'I', 'N', 'F', 'O'}), format, data})),
+      Refuses("EmptyFile", {}, WaveRefusal::FileTooShort),
+      Refuses("SevenBytes", {'R', 'I', 'F', 'F', 36, 0, 0}, WaveRefusal::FileTooShort),
+      Refuses("EightBytes", {'R', 'I', 'F', 'F', 36, 0, 0, 0}, WaveRefusal::HeaderCut),
+      Refuses("NotRiff", Concat({{'R', 'I', 'F', 'X'}, Bytes(plain.begin() + 4, plain.end())}),
+              WaveRefusal::NotRiff),
+      Refuses("NotWave",
+              Concat({Bytes(plain.begin(), plain.begin() + 8),
+                      {'A', 'V', 'I', ' '},
+                      Bytes(plain.begin() + 12, plain.end())}),
+              WaveRefusal::NotWave),
+      Refuses("RiffSizeBelow36", WithRiffSize(WaveFile(stereo, kSamples), 35), WaveRefusal::RiffSizeTooSmall),
+      Refuses("ListBeforeFormat", Riff({Chunk("LIST", {'I', 'N', 'F', 'O'}), format, data}),
+              WaveRefusal::FormatNotFirst),
       Refuses("FormatChunkBelow16Bytes",
-              Riff({Chunk("fmt ", Bytes(formatBody.begin(), formatBody.begin() + 14)), data})),
+              Riff({Chunk("fmt ", Bytes(formatBody.begin(), formatBody.begin() + 14)), data}),
+              WaveRefusal::FormatChunkTooSmall),
       Refuses("FormatChunkSizeFrom2GiB",
-              Riff({ChunkDeclaring("fmt ", 0x80000000u, FormatBody(stereo)), data})),
-      Refuses("FileCutInsideFormat", Bytes(plain.begin(), plain.begin() + 30)),
-      Refuses("ExtensibleTag", Riff({Chunk("fmt ", FormatBody(extensible, 24)), data})),
-      Refuses("FloatTag", Riff({Chunk("fmt ", FormatBody(floating)), data})),
-      Refuses("Pcm24Bit", WaveFile(Pcm(24, 2, 44100), kSamples)),
-      Refuses("Pcm32Bit", WaveFile(Pcm(32, 2, 44100), kSamples)),
-      Refuses("ZeroSizeChunkBeforeData", Riff({format, Chunk("fact", {}), data})),
-      Refuses("EmptyDataChunk", Riff({format, Chunk("data", {})})),
-      Refuses("NoDataChunk", Riff({format, Chunk("LIST", {'I', 'N', 'F', 'O'})})),
-      Refuses("DataCutShort", Riff({format, ChunkDeclaring("data", 100, kSamples)})),
-      Refuses("DataSizeIsFileLengthPlusOne", Riff({format, ChunkDeclaring("data", 53, kSamples)})),
-      Refuses("DataEndsAtHeader", Riff({format, ChunkDeclaring("data", 44, {})})),
-      Refuses("ChunkSkipPastEnd", Riff({format, ChunkDeclaring("LIST", 1000, {'I', 'N', 'F', 'O'}), data})),
-      Refuses("ChunkSizeFrom2GiB", Riff({format, ChunkDeclaring("LIST", 0x80000000u, {}), data})),
-      Refuses("ChunkSizeAllOnes", Riff({format, ChunkDeclaring("LIST", 0xFFFFFFFFu, {}), data})),
-      Refuses("DataSizeFrom2GiB", Riff({format, ChunkDeclaring("data", 0x80000000u, kSamples)})),
+              Riff({ChunkDeclaring("fmt ", 0x80000000u, FormatBody(stereo)), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("FileCutInsideFormat", Bytes(plain.begin(), plain.begin() + 30), WaveRefusal::HeaderCut),
+      Refuses("ExtensibleTag", Riff({Chunk("fmt ", FormatBody(extensible, 24)), data}), WaveRefusal::NotPcm),
+      Refuses("FloatTag", Riff({Chunk("fmt ", FormatBody(floating)), data}), WaveRefusal::NotPcm),
+      Refuses("Pcm24Bit", WaveFile(Pcm(24, 2, 44100), kSamples), WaveRefusal::UnsupportedBitDepth),
+      Refuses("Pcm32Bit", WaveFile(Pcm(32, 2, 44100), kSamples), WaveRefusal::UnsupportedBitDepth),
+      Refuses("ZeroSizeChunkBeforeData", Riff({format, Chunk("fact", {}), data}), WaveRefusal::EmptyChunk),
+      Refuses("EmptyDataChunk", Riff({format, Chunk("data", {})}), WaveRefusal::EmptyChunk),
+      Refuses("NoDataChunk", Riff({format, Chunk("LIST", {'I', 'N', 'F', 'O'})}), WaveRefusal::NoDataChunk),
+      Refuses("DataCutShort", Riff({format, ChunkDeclaring("data", 100, kSamples)}), WaveRefusal::SamplesCut),
+      Refuses("DataSizeIsFileLengthPlusOne", Riff({format, ChunkDeclaring("data", 53, kSamples)}),
+              WaveRefusal::SamplesCut),
+      Refuses("DataEndsAtHeader", Riff({format, ChunkDeclaring("data", 44, {})}), WaveRefusal::NoSamples),
+      Refuses("ChunkSkipPastEnd", Riff({format, ChunkDeclaring("LIST", 1000, {'I', 'N', 'F', 'O'}), data}),
+              WaveRefusal::ChunkCut),
+      Refuses("ChunkSizeFrom2GiB", Riff({format, ChunkDeclaring("LIST", 0x80000000u, {}), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("ChunkSizeAllOnes", Riff({format, ChunkDeclaring("LIST", 0xFFFFFFFFu, {}), data}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("DataSizeFrom2GiB", Riff({format, ChunkDeclaring("data", 0x80000000u, kSamples)}),
+              WaveRefusal::ChunkTooLarge),
+      Refuses("Float64Bit", WaveFile(float64, kSamples), WaveRefusal::NotPcm),
+      Refuses("ExtensiblePcm24Bit", Riff({Chunk("fmt ", ExtensibleFormatBody(pcm24)), data}),
+              WaveRefusal::NotPcm),
+      Refuses("ExtensibleFloat", Riff({Chunk("fmt ", ExtensibleFormatBody(float32)), data}),
+              WaveRefusal::NotPcm),
+      Refuses("JunkBeforeFormat", Riff({junk, format, data}), WaveRefusal::FormatNotFirst),
+      Refuses("Adpcm", WaveFile(adpcm, kSamples), WaveRefusal::NotPcm),
+
+      // The wide mode takes what the strict one does, and more.
+      Wide(Accepts("WidePlain16BitStereo", plain, stereo)),
+      Wide(Accepts("WideKeepsStrictUncheckedFields", WaveFile(strictLoose, kSamples), strictLoose)),
+      Wide(Accepts("WidePcm24Bit", WaveFile(pcm24, kSamples), pcm24)),
+      Wide(Accepts("WidePcm32Bit", WaveFile(pcm32, kSamples), pcm32)),
+      Wide(Accepts("WideFloat32Bit", WaveFile(float32, kSamples), float32)),
+      Wide(Accepts("WideFloat64Bit", WaveFile(float64, kSamples), float64)),
+      Wide(
+          Accepts("WideExtensiblePcm24Bit", Riff({Chunk("fmt ", ExtensibleFormatBody(pcm24)), data}), pcm24)),
+      Wide(Accepts("WideExtensibleFloat", Riff({Chunk("fmt ", ExtensibleFormatBody(float32)), data}),
+                   float32)),
+      Wide(Accepts("WideJunkBeforeFormat", Riff({junk, format, data}), stereo)),
+      Wide(Accepts("WideOddListAndBextBeforeFormat",
+                   Riff({Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}), Chunk("bext", Bytes(3, 1)), format, data}),
+                   stereo)),
+      Wide(Refuses("WideAdpcm", WaveFile(adpcm, kSamples), WaveRefusal::NotPcm)),
+      Wide(Refuses("WidePcm12Bit", WaveFile(Pcm(12, 1, 44100), kSamples), WaveRefusal::UnsupportedBitDepth)),
+      Wide(Refuses("WideFloat16Bit", WaveFile(Float(16, 1, 44100), kSamples),
+                   WaveRefusal::UnsupportedBitDepth)),
+      Wide(Refuses("WideExtensibleAdpcm", Riff({Chunk("fmt ", ExtensibleFormatBody(adpcm)), data}),
+                   WaveRefusal::UnknownSubformat)),
+      Wide(Refuses("WideExtensibleOtherGuid", Riff({Chunk("fmt ", FormatBody(extensible, 24)), data}),
+                   WaveRefusal::UnknownSubformat)),
+      Wide(Refuses("WideExtensionCut", Riff({Chunk("fmt ", FormatBody(extensible, 2)), data}),
+                   WaveRefusal::ExtensionCut)),
+      Wide(Refuses("WideNoChannels", WaveFile(noChannels, kSamples), WaveRefusal::NoChannels)),
+      Wide(Refuses("WideBlockAlignmentMismatch", WaveFile(looseAlignment, kSamples),
+                   WaveRefusal::BlockAlignmentMismatch)),
+      Wide(Refuses("WideNoFormatChunk", Riff({junk, data}), WaveRefusal::NoFormatChunk)),
+      Wide(Refuses("WideChunkBeforeFormatCut", Riff({ChunkDeclaring("JUNK", 1000, {0}), format, data}),
+                   WaveRefusal::ChunkCut)),
   };
   return cases;
 }
@@ -116,15 +198,19 @@ TEST_P(ReaderTest, AcceptsOrRefusesAsExpected) {
   format.sampleRate = 1234;
   std::int32_t length = -7;
   std::unique_ptr<std::uint8_t[]> samples;
-  const bool accepted = ReadWaveFile(folder.WidePath("in.wav"), format, samples, length);
+  const bool accepted = ReadWaveFile(folder.WidePath("in.wav"), format, samples, length, c.mode);
   ASSERT_EQ(accepted, c.accepted);
+  // The parser names the check that decided.
+  WaveFormat parsedFormat;
+  std::span<const std::uint8_t> parsedSamples;
+  EXPECT_EQ(ParseWave(c.file, parsedFormat, parsedSamples, c.mode), c.reason);
   if (!accepted) {
     EXPECT_EQ(format.sampleRate, 1234u);
     EXPECT_EQ(length, -7);
     EXPECT_EQ(samples, nullptr);
     return;
   }
-  EXPECT_EQ(format.formatTag, 1);
+  EXPECT_EQ(format.formatTag, c.expectedFields.formatTag);
   EXPECT_EQ(format.channelCount, c.expectedFields.channelCount);
   EXPECT_EQ(format.sampleRate, c.expectedFields.sampleRate);
   EXPECT_EQ(format.averageBytesPerSecond, c.expectedFields.sampleRate * c.expectedFields.blockAlignment);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -32,13 +33,30 @@ std::uintmax_t FileBytes(const std::filesystem::path& path) {
 // for other library builds while catching the faults that matter: a wrong
 // scale (8-bit divided by 256 is -6 dB), swapped or mixed channels (the two
 // channels carry different tones), the wrong byte order (noise, no tone).
+enum class Layout { Plain, Extensible, JunkBeforeFormat };
+
 struct RoundTripCase {
   std::string name;
   std::uint16_t bitsPerSample;
   std::uint16_t channelCount;
   std::uint32_t sampleRate;
   std::vector<double> frequencies;  // one per channel
+  std::uint16_t formatTag = 1;
+  Layout layout = Layout::Plain;
+  bool wide = false;  // converted with wideFormats
 };
+
+Bytes WaveFileIn(Layout layout, const PcmFields& fields, const Bytes& samples) {
+  switch (layout) {
+    case Layout::Extensible:
+      return Riff({Chunk("fmt ", ExtensibleFormatBody(fields)), Chunk("data", samples)});
+    case Layout::JunkBeforeFormat:
+      return Riff({Chunk("JUNK", Bytes(28, 0)), Chunk("fmt ", FormatBody(fields)), Chunk("data", samples)});
+    case Layout::Plain:
+      break;
+  }
+  return WaveFile(fields, samples);
+}
 
 void PrintTo(const RoundTripCase& c, std::ostream* out) { *out << c.name; }
 
@@ -48,13 +66,15 @@ TEST_P(RoundTripTest, DecodesToTheSameTone) {
   const RoundTripCase& c = GetParam();
   constexpr double kAmplitude = 0.5;
   constexpr double kSeconds = 0.6;
-  const PcmFields fields = Pcm(c.bitsPerSample, c.channelCount, c.sampleRate);
+  PcmFields fields = Pcm(c.bitsPerSample, c.channelCount, c.sampleRate);
+  fields.formatTag = c.formatTag;
   const Bytes samples = SinePcm(fields, kSeconds, c.frequencies, kAmplitude);
   const auto frames = static_cast<std::int64_t>(samples.size() / fields.blockAlignment);
   ScratchFolder folder;
-  ASSERT_TRUE(folder.Write("tone.wav", WaveFile(fields, samples)));
+  ASSERT_TRUE(folder.Write("tone.wav", WaveFileIn(c.layout, fields, samples)));
 
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("tone.wav"), folder.WidePath("tone.ogg")));
+  const WavToOggConverter converter{.wideFormats = c.wide};
+  ASSERT_TRUE(converter.Convert(folder.WidePath("tone.wav"), folder.WidePath("tone.ogg")));
 
   const DecodedStream decoded = DecodeOgg(folder.Path("tone.ogg"));
   ASSERT_TRUE(decoded.opened);
@@ -73,16 +93,73 @@ TEST_P(RoundTripTest, DecodesToTheSameTone) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest,
-                         ::testing::Values(RoundTripCase{"Mono8Bit22050", 8, 1, 22050, {440}},
-                                           RoundTripCase{"Stereo16Bit44100", 16, 2, 44100, {440, 1000}},
-                                           RoundTripCase{"Mono16Bit48000", 16, 1, 48000, {1000}},
-                                           RoundTripCase{"Mono16Bit96000", 16, 1, 96000, {1000}},
-                                           RoundTripCase{"Mono16Bit11025", 16, 1, 11025, {440}},
-                                           RoundTripCase{"Stereo8Bit11025", 8, 2, 11025, {300, 700}},
-                                           RoundTripCase{
-                                               "Stereo16BitRateOutsideTable", 16, 2, 37800, {440, 660}}),
-                         [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RoundTripTest,
+    ::testing::Values(
+        RoundTripCase{"Mono8Bit22050", 8, 1, 22050, {440}},
+        RoundTripCase{"Stereo16Bit44100", 16, 2, 44100, {440, 1000}},
+        RoundTripCase{"Mono16Bit48000", 16, 1, 48000, {1000}},
+        RoundTripCase{"Mono16Bit96000", 16, 1, 96000, {1000}},
+        RoundTripCase{"Mono16Bit11025", 16, 1, 11025, {440}},
+        RoundTripCase{"Stereo8Bit11025", 8, 2, 11025, {300, 700}},
+        RoundTripCase{"Stereo16BitRateOutsideTable", 16, 2, 37800, {440, 660}},
+        RoundTripCase{"WideStereo24Bit48000", 24, 2, 48000, {440, 1000}, 1, Layout::Plain, true},
+        RoundTripCase{"WideMono32Bit44100", 32, 1, 44100, {1000}, 1, Layout::Plain, true},
+        RoundTripCase{"WideStereoFloat32Bit44100", 32, 2, 44100, {440, 1000}, 3, Layout::Plain, true},
+        RoundTripCase{"WideMonoFloat64Bit22050", 64, 1, 22050, {440}, 3, Layout::Plain, true},
+        RoundTripCase{"WideExtensibleStereo24Bit", 24, 2, 44100, {300, 700}, 1, Layout::Extensible, true},
+        RoundTripCase{"WideExtensibleStereoFloat", 32, 2, 48000, {440, 1000}, 3, Layout::Extensible, true},
+        RoundTripCase{
+            "WideJunkBeforeFormat16Bit", 16, 2, 44100, {440, 1000}, 1, Layout::JunkBeforeFormat, true}),
+    [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
+
+// Float samples beyond full scale are clamped and a NaN becomes 0. A sine of
+// amplitude 4 turns into a clipped one with an RMS of about 0.945 (2.83
+// unclamped). A NaN in every hundredth sample of a sine of amplitude 0.5
+// leaves its RMS near 0.354 once it is 0; fed as it is, it silences every
+// block it falls into.
+struct FloatRangeCase {
+  std::string name;
+  std::uint16_t bitsPerSample;
+  double amplitude;
+  std::size_t nanEvery;  // 0: no NaN
+  double expectedRms;
+};
+
+void PrintTo(const FloatRangeCase& c, std::ostream* out) { *out << c.name; }
+
+class FloatRangeTest : public ::testing::TestWithParam<FloatRangeCase> {};
+
+TEST_P(FloatRangeTest, StaysWithinFullScale) {
+  const FloatRangeCase& c = GetParam();
+  PcmFields fields = Pcm(c.bitsPerSample, 1, 44100);
+  fields.formatTag = 3;
+  Bytes samples = SinePcm(fields, 0.5, {440}, c.amplitude);
+  const std::size_t width = c.bitsPerSample / 8;
+  for (std::size_t at = 0; c.nanEvery != 0 && at + width <= samples.size(); at += c.nanEvery * width) {
+    // A quiet NaN: all exponent bits and the top fraction bit, little-endian.
+    std::fill(samples.begin() + at, samples.begin() + at + width, 0);
+    samples[at + width - 1] = 0x7F;
+    samples[at + width - 2] = width == 4 ? 0xC0 : 0xF8;
+  }
+  ScratchFolder folder;
+  ASSERT_TRUE(folder.Write("in.wav", WaveFile(fields, samples)));
+  ASSERT_TRUE(
+      WavToOggConverter{.wideFormats = true}.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  const DecodedStream decoded = DecodeOgg(folder.Path("out.ogg"));
+  ASSERT_TRUE(decoded.opened);
+  ASSERT_EQ(decoded.samples.size(), 1u);
+  EXPECT_NEAR(MiddleRms(decoded.samples[0]), c.expectedRms, c.expectedRms * 0.08);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, FloatRangeTest,
+                         ::testing::Values(FloatRangeCase{"Float32BeyondFullScale", 32, 4.0, 0, 0.945},
+                                           FloatRangeCase{"Float64BeyondFullScale", 64, 4.0, 0, 0.945},
+                                           FloatRangeCase{"Float32NanAmidTone", 32, 0.5, 100, 0.354},
+                                           FloatRangeCase{"Float64NanAmidTone", 64, 0.5, 100, 0.354}),
+                         [](const ::testing::TestParamInfo<FloatRangeCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST(ConverterTest, EightBitSilenceStaysSilent) {
   // 8-bit samples are unsigned: 128 is the zero line, not a full-scale offset.
@@ -208,6 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, SliceTest,
 struct RefusalCase {
   std::string name;
   Bytes source;  // empty: no source file at all
+  bool wide = false;
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
@@ -220,7 +298,8 @@ TEST_P(RefusalTest, AnswersFalseAndCreatesNothing) {
     ASSERT_TRUE(folder.Write("in.wav", GetParam().source));
   }
   const std::size_t before = folder.EntryCount();
-  EXPECT_FALSE(WavToOggConverter().Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  const WavToOggConverter converter{.wideFormats = GetParam().wide};
+  EXPECT_FALSE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
   EXPECT_FALSE(folder.Exists("out.ogg"));
   EXPECT_EQ(folder.EntryCount(), before);
 }
@@ -233,6 +312,9 @@ std::vector<RefusalCase> RefusalCases() {
   noAlignment.blockAlignment = 0;
   PcmFields wideAlignment = Pcm(16, 2, 44100);
   wideAlignment.blockAlignment = 513;
+  PcmFields adpcm = Pcm(4, 2, 44100);
+  adpcm.formatTag = 2;
+  adpcm.blockAlignment = 512;
   return {
       {"MissingSource", {}},
       {"NotAWaveFile", Bytes(100, 'x')},
@@ -243,6 +325,10 @@ std::vector<RefusalCase> RefusalCases() {
       {"RateWithoutEncoderSetUp", WaveFile(Pcm(16, 2, 1000000), tone)},
       {"ChannelsWithoutEncoderSetUp", WaveFile(Pcm(8, 256, 44100), tone)},
       {"ZeroRate", WaveFile(Pcm(16, 2, 0), tone)},
+      {"Adpcm", WaveFile(adpcm, tone)},
+      {"WideAdpcm", WaveFile(adpcm, tone), true},
+      {"WideZeroRate", WaveFile(Pcm(24, 2, 0), tone), true},
+      {"WideChannelsWithoutEncoderSetUp", WaveFile(Pcm(24, 256, 44100), tone), true},
   };
 }
 

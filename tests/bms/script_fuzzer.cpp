@@ -60,6 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::filesystem::path source = Folder() / "in.bms";
   const std::filesystem::path destination = Folder() / "out.bms";
+  // Files are removed rather than emptied: a file system may write an
+  // emptied and rewritten file through to the disk on close, and that would
+  // cost more than the whole case.
+  std::error_code ignored;
+  std::filesystem::remove(source, ignored);
   {
     std::ofstream out(source, std::ios::binary);
     out.write(input.data(), static_cast<std::streamsize>(input.size()));
@@ -75,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(file.Open(source.u16string(), TextFileMode::Read));
     std::u16string line;
     while (file.ReadLine(line)) {
+      Check(!file.LineContinues());
       std::string bytes;
       Check(Utf16ToCp932(line, bytes, /*allowEscapes=*/true));
       // Without escapes the text decodes again to itself. With them it need
@@ -100,10 +106,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Check(joined == normalised);
 
+  // Read again in small pieces (the first byte picks their size): the pieces
+  // never exceed it, and joined, with a line end after each last piece, they
+  // give the same bytes as the whole lines.
+  if (!input.empty()) {
+    const std::size_t pieceSize = 1 + static_cast<unsigned char>(input[0]) % 16;
+    TextFile file(pieceSize);
+    Check(file.Open(source.u16string(), TextFileMode::Read));
+    std::string pieces;
+    std::u16string line;
+    while (file.ReadLine(line)) {
+      Check(file.LineBytes().size() <= pieceSize);
+      Check(!file.LineContinues() || file.LineBytes().size() == pieceSize);
+      pieces += file.LineBytes();
+      if (!file.LineContinues()) pieces += "\r\n";
+    }
+    Check(!file.ReadError());
+    Check(pieces == normalised);
+  }
+
   // Rewriting never fails on readable input and keeps the number of lines.
   const auto lineCount = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
   for (const ScriptRewriter rewriter :
        {ScriptRewriter{true, true, false}, ScriptRewriter{true, true, true}}) {
+    std::filesystem::remove(destination, ignored);
     Check(rewriter.Rewrite(source.u16string(), destination.u16string()));
     std::ifstream in(destination, std::ios::binary);
     const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "bms/text_file.h"
 #include "temp_folder.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
@@ -95,6 +96,10 @@ const RuleCase kRuleCases[] = {
     {"StageFile", Sound | Image, "#StageFile Title.BMP", "#STAGEFILE Title.png"},
     {"BackBmp", Sound | Image, "#BACKBMP back.bmp", "#BACKBMP back.png"},
     {"BareImageWord", Image, "#bmp back.bmp", "#BMP back.png"},
+    {"Banner", Sound | Image, "#banner Banner.BMP", "#BANNER Banner.png"},
+    {"BannerWithSoundOnly", Sound, "#BANNER banner.bmp", "#BANNER banner.bmp"},
+    {"Preview", Sound | Image, "#PREVIEW preview.wav", "#PREVIEW preview.ogg"},
+    {"PreviewWithImagesOnly", Image, "#PREVIEW preview.wav", "#PREVIEW preview.wav"},
     {"LongerThanBackBmp", Sound | Image, "#BACKBMP01 back.bmp", "#BACKBMP01 back.bmp"},
     {"TitleUntouched", Sound | Image, "#title  My Song", "#title  My Song"},
     {"TitleRepaired", Sound | Image | Repair, "#title  My Song", "#TITLE My Song"},
@@ -416,6 +421,28 @@ TEST_F(ScriptRewriterTest, WriteFailureIsReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   WriteBytes(u"in.bms", "#WAV01 a.wav\r\n#TITLE x\r\n");
   EXPECT_FALSE(Rewriter(true, false, false).Rewrite(Path(u"in.bms"), u"/dev/full"));
+}
+
+// A line longer than the reader's piece passes through as its bytes, in
+// pieces, whatever it starts with; the lines around it are rewritten as usual.
+TEST_F(ScriptRewriterTest, OverLongLinePassesThroughUnchanged) {
+  const std::size_t piece = TextFile::kMaxLineBytes;
+  struct Row {
+    const char* name;
+    std::string line;
+  };
+  const Row rows[] = {
+      {"ReferenceBeyondOnePiece", "#wav01 " + std::string(piece, 'x') + ".wav"},
+      {"CrAtTheCut", "#bmp01 " + std::string(piece - 8, 'y') + "\rz.bmp"},
+      // ソ is 83 5C: the cut falls between its two bytes.
+      {"ShiftJisAcrossTheCut", "#bmp01 " + std::string(piece - 8, 'y') + "\x83\x5C.bmp"},
+      {"ExactlyTwoPieces", std::string(2 * piece, '#')},
+  };
+  for (const Row& row : rows) {
+    WriteBytes(u"in.bms", "#wav01 a.wav\n" + row.line + "\r\n#bmp02 b.bmp");
+    ASSERT_TRUE(Rewriter(true, true, true).Rewrite(Path(u"in.bms"), Path(u"out.bms"))) << row.name;
+    EXPECT_TRUE(ReadBytes(u"out.bms") == CrLfLines({"#WAV01 a.ogg", row.line, "#BMP02 b.png"})) << row.name;
+  }
 }
 
 // A source that opens but cannot be read is not an empty script.

@@ -250,4 +250,102 @@ TEST_F(TextFileTest, ReadErrorIsToldApartFromTheEnd) {
   EXPECT_TRUE(in.ReadError());
 }
 
+struct Piece {
+  std::string bytes;
+  bool continues;
+  bool operator==(const Piece&) const = default;
+};
+
+void PrintTo(const Piece& piece, std::ostream* os) {
+  *os << testing::PrintToString(piece.bytes) << (piece.continues ? "+" : "");
+}
+
+struct PieceCase {
+  const char* name;
+  std::size_t maxLineBytes;
+  std::string input;
+  std::vector<Piece> pieces;
+};
+
+void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.name; }
+
+const PieceCase kPieceCases[] = {
+    {"ShortLine", 4, "abc\n", {{"abc", false}}},
+    {"LineOfThePieceSize", 4, "abcd\ne", {{"abcd", false}, {"e", false}}},
+    {"PieceSizeAtEndOfInput", 4, "abcd", {{"abcd", false}}},
+    {"LongLine", 4, "abcdefghij\nk", {{"abcd", true}, {"efgh", true}, {"ij", false}, {"k", false}}},
+    {"LongLineAtEndOfInput", 4, "abcdefgh", {{"abcd", true}, {"efgh", false}}},
+    {"CrLfAfterAFullPiece", 3, "abc\r\n", {{"abc", true}, {"", false}}},
+    {"CrLfAcrossTheBound", 4, "abc\r\nd", {{"abc", false}, {"d", false}}},
+    {"CrEndingAPieceIsACharacter", 4, "abc\rx\n", {{"abc\r", true}, {"x", false}}},
+    {"EndMarkAfterAFullPiece",
+     4,
+     "abcd\x1A"
+     "ef",
+     {{"abcd", false}}},
+    {"EndMarkInsideALongLine",
+     4,
+     "abcdef\x1A"
+     "g",
+     {{"abcd", true}, {"ef", false}}},
+    // ソ is 83 5C: the cut falls between its two bytes.
+    {"DoubleByteCharacterAcrossTheBound",
+     3,
+     "ab\x83\x5C"
+     "c\n",
+     {{"ab\x83", true},
+      {"\x5C"
+       "c",
+       false}}},
+    {"PieceSizeOne", 1, "ab\n\n", {{"a", true}, {"b", false}, {"", false}}},
+};
+
+class TextFilePieceTest : public TempFolderTest, public testing::WithParamInterface<PieceCase> {};
+
+// The pieces of a long line, written back as bytes with a line end after the
+// last, give the file as a line-by-line copy of it would.
+TEST_P(TextFilePieceTest, LongLinesComeInPieces) {
+  const PieceCase& c = GetParam();
+  WriteBytes(u"in.txt", c.input);
+  TextFile in(c.maxLineBytes);
+  ASSERT_TRUE(in.Open(Path(u"in.txt"), TextFileMode::Read));
+  std::vector<Piece> pieces;
+  std::u16string line;
+  bool continuation = false;
+  while (in.ReadLine(line)) {
+    pieces.push_back({in.LineBytes(), in.LineContinues()});
+    if (continuation || in.LineContinues()) {
+      EXPECT_EQ(line, u"") << "a piece has no text";
+    } else {
+      std::string bytes;
+      ASSERT_TRUE(Utf16ToCp932(line, bytes, /*allowEscapes=*/true));
+      EXPECT_EQ(bytes, in.LineBytes()) << "a whole line has its text";
+    }
+    continuation = in.LineContinues();
+  }
+  EXPECT_FALSE(in.ReadError());
+  EXPECT_EQ(pieces, c.pieces);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, TextFilePieceTest, testing::ValuesIn(kPieceCases),
+                         [](const testing::TestParamInfo<PieceCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A device that never ends, under a script's name: every read returns one
+// piece of the bounded size, so reading it costs no more memory than that.
+TEST_F(TextFileTest, EndlessDeviceIsReadInBoundedPieces) {
+  std::error_code error;
+  std::filesystem::create_symlink("/dev/zero", root_ / "zero.bms", error);
+  if (error || !std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero link here";
+  TextFile in;
+  ASSERT_TRUE(in.Open(Path(u"zero.bms"), TextFileMode::Read));
+  std::u16string line;
+  for (int piece = 0; piece < 8; ++piece) {
+    ASSERT_TRUE(in.ReadLine(line));
+    EXPECT_EQ(in.LineBytes(), std::string(TextFile::kMaxLineBytes, '\0'));
+    EXPECT_TRUE(in.LineContinues());
+  }
+}
+
 }  // namespace

@@ -97,6 +97,26 @@ TEST_F(CliProgramTest, UpdateRunsSkipWhatIsUpToDateAndRedoAllUnderOtherOptions) 
   EXPECT_TRUE(std::regex_search(other.out, std::regex(R"(total: 2 files, \d+ bytes read)"))) << other.out;
 }
 
+// A failed file whose name holds a line feed and an escape sequence: the
+// table, the progress lines and the log show it escaped, on one line.
+TEST_F(CliProgramTest, ControlCharactersInNamesCannotForgeLines) {
+  WriteBytes(In("x\nOK\x1B[2J.wav"), "RIFF....WAVE");
+  fs::create_directories(In("d\r"));
+  const ProgramResult result = Cli({"-sw", In().string(), Out().string()});
+
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_NE(result.out.find("\n  x\\nOK\\x1B[2J.wav\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("/in/d\\r "), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("/in/d\\r\n"), std::string::npos) << result.err;
+  const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
+  EXPECT_NE(log.find(",1,x\\nOK\\x1B[2J.wav\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("/in/d\\r,OK,"), std::string::npos) << log;
+  for (const std::string& text : {result.out, result.err, log}) {
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.find("\nOK"), std::string::npos);
+  }
+}
+
 TEST_F(CliProgramTest, FolderThatCannotBeCreatedExitsOne) {
   WriteBytes(In("A/a.txt"), "a");
   WriteBytes(Out("A"), "a file in the way");
@@ -123,6 +143,9 @@ TEST_P(CliStartCheckTest, RefusesWithTheMessageAndExitTwo) {
     } else if (argument == "IN/out") {
       fs::create_directories(In("out"));
       arguments.push_back(In("out").string());
+    } else if (argument == "OUT/in") {
+      fs::create_directories(Out("in"));
+      arguments.push_back(Out("in").string());
     } else {
       arguments.push_back(argument);
     }
@@ -144,6 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
         StartCheckCase{"OutputInsideInput",
                        {"IN", "IN/out"},
                        "入力フォルダの配下を出力フォルダにすることはできません。"},
+        StartCheckCase{"InputInsideOutput",
+                       {"-a", "OUT/in", "OUT"},
+                       "出力フォルダの配下を入力フォルダにすることはできません。"},
         StartCheckCase{"KeepWithoutAnswer", {"-k", "IN", "OUT"}, "処理を続行しますか？"},
         StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option"}),
     [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });

@@ -106,6 +106,28 @@ TEST(ArgumentTest, RelativeFoldersArePutBelowTheCurrentFolder) {
 TEST(ReportTest, JsonEscapesQuotesBackslashesAndControlCharacters) {
   EXPECT_EQ(JsonString(u"a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
   EXPECT_EQ(JsonString(U16("曲")), "\"曲\"");
+  EXPECT_EQ(JsonString(u"\x1B[2J\x7F\x9B\xA0"), "\"\\u001b[2J\\u007f\\u009b\xC2\xA0\"");
+}
+
+// A name with a line feed cannot add a row or a name of its own, and one
+// with ESC cannot steer the terminal.
+TEST(ReportTest, TableShowsControlCharactersEscaped) {
+  FolderResult row;
+  row.folder = u"/in/a\nb";
+  row.status = FolderStatus::HasErrors;
+  row.AddErrorFile(u"x.wav\n  y.wav");
+  row.AddErrorFile(u"\x1B[31mred.bmp");
+  const std::string text = ResultTableText({row}, RunTotals{0, 0, 0}, false);
+  const std::string expected =
+      "対象フォルダ  処理結果    BMS  音声  画像  無変換  エラー\n"
+      "/in/a\\nb      エラーあり    0     0     0       0       2\n"
+      "\n"
+      "エラーファイル一覧: /in/a\\nb\n"
+      "  x.wav\\n  y.wav\n"
+      "  \\x1B[31mred.bmp\n"
+      "\n"
+      "total: 0 files, 0 bytes read, 0 bytes written, 0.0% saved\n";
+  EXPECT_EQ(text, expected);
 }
 
 TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/bmp_parse.h"
 #include "image_test_support.h"
 #include "util/unicode.h"
 
@@ -27,52 +28,55 @@ BitmapLayout SmallPalette8() {
 
 struct RefusalCase {
   const char* name;
+  BitmapRefusal reason;
   std::function<void(BitmapLayout&)> changeLayout;
   std::function<void(std::vector<std::uint8_t>&)> changeBytes = nullptr;
 };
 
 const RefusalCase kRefusals[] = {
-    {"NoSignature", nullptr, [](auto& b) { b[0] = 'b'; }},
-    {"EmptyFile", nullptr, [](auto& b) { b.clear(); }},
-    {"FileHeaderOnly", nullptr, [](auto& b) { b.resize(14); }},
-    {"TruncatedInfoHeader", nullptr, [](auto& b) { b.resize(30); }},
-    {"TruncatedCoreHeader", [](auto& s) { s.headerSize = 12; }, [](auto& b) { b.resize(24); }},
-    {"HeaderSize16", [](auto& s) { s.headerSize = 16; }},
-    {"HeaderSize56", [](auto& s) { s.headerSize = 56; }},
-    {"HeaderSize64", [](auto& s) { s.headerSize = 64; }},
-    {"HeaderSize108", [](auto& s) { s.headerSize = 108; }},
-    {"HeaderSize124", [](auto& s) { s.headerSize = 124; }},
-    {"BitCount0", [](auto& s) { s.bitCount = 0; }},
-    {"BitCount2", [](auto& s) { s.bitCount = 2; }},
-    {"BitCount32", [](auto& s) { s.bitCount = 32; }},
-    {"BitFields", [](auto& s) { s.compression = 3; }},
-    {"EmbeddedJpeg", [](auto& s) { s.compression = 4; }},
-    {"TopDown", [](auto& s) { s.height = -2; }},
-    {"ZeroHeight", [](auto& s) { s.height = 0; }},
-    {"ZeroWidth", [](auto& s) { s.width = 0; }},
-    {"NegativeWidth", [](auto& s) { s.width = -3; }},
-    {"TwoPlanes", [](auto& s) { s.planes = 2; }},
-    {"CoreHeaderZeroWidth",
+    {"NoSignature", BitmapRefusal::NotBitmap, nullptr, [](auto& b) { b[0] = 'b'; }},
+    {"EmptyFile", BitmapRefusal::HeaderCut, nullptr, [](auto& b) { b.clear(); }},
+    {"FileHeaderOnly", BitmapRefusal::HeaderCut, nullptr, [](auto& b) { b.resize(14); }},
+    {"TruncatedInfoHeader", BitmapRefusal::HeaderCut, nullptr, [](auto& b) { b.resize(30); }},
+    {"TruncatedCoreHeader", BitmapRefusal::HeaderCut, [](auto& s) { s.headerSize = 12; },
+     [](auto& b) { b.resize(24); }},
+    {"HeaderSize16", BitmapRefusal::UnsupportedHeader, [](auto& s) { s.headerSize = 16; }},
+    {"HeaderSize56", BitmapRefusal::UnsupportedHeader, [](auto& s) { s.headerSize = 56; }},
+    {"HeaderSize64", BitmapRefusal::UnsupportedHeader, [](auto& s) { s.headerSize = 64; }},
+    {"HeaderSize108", BitmapRefusal::UnsupportedHeader, [](auto& s) { s.headerSize = 108; }},
+    {"HeaderSize124", BitmapRefusal::UnsupportedHeader, [](auto& s) { s.headerSize = 124; }},
+    {"BitCount0", BitmapRefusal::UnsupportedBitCount, [](auto& s) { s.bitCount = 0; }},
+    {"BitCount2", BitmapRefusal::UnsupportedBitCount, [](auto& s) { s.bitCount = 2; }},
+    {"BitCount32", BitmapRefusal::UnsupportedBitCount, [](auto& s) { s.bitCount = 32; }},
+    {"BitFields", BitmapRefusal::UnsupportedCompression, [](auto& s) { s.compression = 3; }},
+    {"EmbeddedJpeg", BitmapRefusal::UnsupportedCompression, [](auto& s) { s.compression = 4; }},
+    {"TopDown", BitmapRefusal::HeightNotPositive, [](auto& s) { s.height = -2; }},
+    {"ZeroHeight", BitmapRefusal::HeightNotPositive, [](auto& s) { s.height = 0; }},
+    {"ZeroWidth", BitmapRefusal::WidthNotPositive, [](auto& s) { s.width = 0; }},
+    {"NegativeWidth", BitmapRefusal::WidthNotPositive, [](auto& s) { s.width = -3; }},
+    {"TwoPlanes", BitmapRefusal::PlanesNotOne, [](auto& s) { s.planes = 2; }},
+    {"CoreHeaderZeroWidth", BitmapRefusal::WidthNotPositive,
      [](auto& s) {
        s.headerSize = 12;
        s.width = 0;
      }},
-    {"PixelDataOneByteShort", [](auto& s) { s.data.pop_back(); }},
-    {"ColorTableLongerThanFile", [](auto& s) { s.colorsUsed = 200; }},
-    {"ColorsUsedAtMaximum", [](auto& s) { s.colorsUsed = 0xFFFFFFFFu; }},
-    {"PixelBufferAboveBound",
+    {"PixelDataOneByteShort", BitmapRefusal::PixelDataCut, [](auto& s) { s.data.pop_back(); }},
+    {"ColorTableLongerThanFile", BitmapRefusal::ColorTableCut, [](auto& s) { s.colorsUsed = 200; }},
+    {"ColorsUsedAtMaximum", BitmapRefusal::ColorTableCut, [](auto& s) { s.colorsUsed = 0xFFFFFFFFu; }},
+    {"PixelBufferAboveBound", BitmapRefusal::PixelBufferTooLarge,
      [](auto& s) {
        s.bitCount = 24;
        s.width = 20000;
        s.height = 20000;
      }},
-    {"StrideAboveBound",
+    {"StrideAboveBound", BitmapRefusal::StrideTooLarge,
      [](auto& s) {
        s.bitCount = 24;
        s.width = 0x7FFFFFFF;
        s.height = 1;
      }},
-    {"ProductOverflows",
+    // The stride is bounded first, so the product that would overflow is never taken.
+    {"ProductOverflows", BitmapRefusal::StrideTooLarge,
      [](auto& s) {
        s.bitCount = 24;
        s.width = 0x7FFFFFFF;
@@ -92,7 +96,7 @@ TEST_P(BitmapRefusalTest, IsRefusedAndLeavesOutputsAlone) {
   info.width = 777;
   std::vector<std::uint8_t> table{9};
   std::vector<std::uint8_t> pixels{8, 8};
-  EXPECT_FALSE(ParseBitmap(bytes, info, table, pixels));
+  EXPECT_EQ(ParseBitmap(bytes, info, table, pixels), GetParam().reason);
   EXPECT_EQ(info.width, 777);
   EXPECT_EQ(table, std::vector<std::uint8_t>{9});
   EXPECT_EQ(pixels, (std::vector<std::uint8_t>{8, 8}));
@@ -112,7 +116,8 @@ struct Parsed {
 
 Parsed Parse(const BitmapLayout& layout) {
   Parsed parsed;
-  parsed.ok = ParseBitmap(BuildBitmap(layout), parsed.info, parsed.table, parsed.pixels);
+  parsed.ok =
+      ParseBitmap(BuildBitmap(layout), parsed.info, parsed.table, parsed.pixels) == BitmapRefusal::None;
   return parsed;
 }
 

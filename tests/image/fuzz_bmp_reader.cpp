@@ -8,7 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "image/bmp_reader.h"
+#include "image/bmp_parse.h"
+#include "image/rle_decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BitmapInfo info;
   std::vector<std::uint8_t> table;
   std::vector<std::uint8_t> pixels;
-  if (ParseBitmap(input, info, table, pixels)) {
+  if (ParseBitmap(input, info, table, pixels) == BitmapRefusal::None) {
     // What the converter relies on.
     const std::size_t stride = static_cast<std::size_t>(info.rowStride);
     if (info.width <= 0 || info.height <= 0 || stride % 4 != 0 ||

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image/bmp_reader.h"
+#include "image/rle_decoders.h"
 
 namespace {
 

@@ -65,8 +65,42 @@ INSTANTIATE_TEST_SUITE_P(
         LogLineCase{"CommasAreNotEscaped", Row("/a,b", FolderStatus::HasErrors, 0, 0, 0, 0, {"x,y.wav"}),
                     "/a,b,エラーあり,0,0,0,0,1,x,y.wav"},
         LogLineCase{"LargeCountsWithoutGrouping", Row("/", FolderStatus::Ok, 12345, 0, 0, 1000000, {}),
-                    "/,OK,12345,0,0,1000000,0"}),
+                    "/,OK,12345,0,0,1000000,0"},
+        // A name must not forge a line of its own, or steer a terminal.
+        LogLineCase{
+            "ControlCharactersAreEscaped",
+            Row("/s/a\nb", FolderStatus::HasErrors, 0, 0, 0, 0, {"x\r\n/,OK,0,0,0,0,0.wav", "\x1B[2J.bmp"}),
+            "/s/a\\nb,エラーあり,0,0,0,0,2,x\\r\\n/,OK,0,0,0,0,0.wav,\\x1B[2J.bmp"},
+        LogLineCase{"BackslashesStayAsTheyAre", Row("C:\\songs\\new", FolderStatus::Ok, 0, 0, 0, 0, {}),
+                    "C:\\songs\\new,OK,0,0,0,0,0"}),
     [](const ::testing::TestParamInfo<LogLineCase>& info) { return std::string(info.param.name); });
+
+struct VisibleCase {
+  const char* name;
+  const char* text;  // UTF-8
+  const char* visible;
+};
+
+class VisibleTextTest : public ::testing::TestWithParam<VisibleCase> {};
+
+TEST_P(VisibleTextTest, EscapesControlCharactersOnly) {
+  EXPECT_EQ(Utf16ToUtf8(VisibleText(U16(GetParam().text))), GetParam().visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, VisibleTextTest,
+    ::testing::Values(VisibleCase{"TabLineFeedCarriageReturn", "a\tb\nc\rd", "a\\tb\\nc\\rd"},
+                      VisibleCase{"EscapeAndBell", "\x1B]0;x\x07", "\\x1B]0;x\\x07"},
+                      VisibleCase{"FirstAndLastC0", "\x01\x1F", "\\x01\\x1F"},
+                      VisibleCase{"Delete", "a\x7F", "a\\x7F"},
+                      VisibleCase{"C1ControlSequenceIntroducer",
+                                  "\xC2\x9B"
+                                  "31m",
+                                  "\\x9B"
+                                  "31m"},
+                      VisibleCase{"NoBreakSpaceAfterC1IsText", "\xC2\xA0", "\xC2\xA0"},
+                      VisibleCase{"BackslashAndJapanese", "C:\\曲\\x.wav", "C:\\曲\\x.wav"}),
+    [](const ::testing::TestParamInfo<VisibleCase>& info) { return std::string(info.param.name); });
 
 TEST(DecimalTextTest, PlainDecimal) {
   EXPECT_EQ(DecimalText(0), u"0");

@@ -61,14 +61,23 @@ INSTANTIATE_TEST_SUITE_P(
                        StartValidation::OutputInsideInput},
         ValidationCase{"OutputDiffersOnlyInCase", "songs/in", "songs/IN", StartValidation::OutputInsideInput},
         ValidationCase{"PrefixOfANameIsNotAFolderPrefix", "songs", "songs2", StartValidation::Valid},
-        ValidationCase{"InputBelowTheOutputIsAllowed", "songs/in", "songs", StartValidation::Valid},
+        // The run would mirror the input over its own files.
+        ValidationCase{"InputBelowTheOutput", "songs/in", "songs", StartValidation::InputInsideOutput},
+        ValidationCase{"InputFarBelowTheOutput", "songs/in/deeper", "songs",
+                       StartValidation::InputInsideOutput},
+        ValidationCase{"NameOfTheOutputIsAPrefixOfTheInputs", "songs2", "songs", StartValidation::Valid},
         ValidationCase{"SeparateFolders", "songs2", "other", StartValidation::Valid},
         ValidationCase{"DotDotHidesTheOutputInTheInput", "other/../songs/in", "songs/in/deeper",
                        StartValidation::OutputInsideInput},
         ValidationCase{"DotDotInTheOutput", "songs/in", "songs2/../songs/in/deeper",
                        StartValidation::OutputInsideInput},
-        ValidationCase{"LinkLeadsIntoTheInput", "songs/in", "other/link",
-                       StartValidation::OutputInsideInput}),
+        ValidationCase{"LinkLeadsIntoTheInput", "songs/in", "other/link", StartValidation::OutputInsideInput},
+        ValidationCase{"DotDotHidesTheInputInTheOutput", "songs2/../songs/in/deeper", "songs/in",
+                       StartValidation::InputInsideOutput},
+        ValidationCase{"InputThroughALinkIntoTheOutput", "other/link", "songs/in",
+                       StartValidation::InputInsideOutput},
+        // The walk does not follow links to folders, so the link is no way in.
+        ValidationCase{"OutputHoldingALinkToTheInput", "songs/in/deeper", "other", StartValidation::Valid}),
     [](const ::testing::TestParamInfo<ValidationCase>& info) { return std::string(info.param.name); });
 
 TEST(StartValidationMessageTest, EachFailureHasItsMessage) {
@@ -83,6 +92,8 @@ TEST(StartValidationMessageTest, EachFailureHasItsMessage) {
             "指定された出力フォルダは存在しません。");
   EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::OutputInsideInput)),
             "入力フォルダの配下を出力フォルダにすることはできません。");
+  EXPECT_EQ(Utf16ToUtf8(StartValidationMessage(StartValidation::InputInsideOutput)),
+            "出力フォルダの配下を入力フォルダにすることはできません。");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
-#include "util/path.h"
+#include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -194,6 +194,10 @@ class MainDialogTest : public QObject {
         << "$IN"
         << "$IN"
         << "入力フォルダの配下を出力フォルダにすることはできません。" << Id::BrowseOutput;
+    QTest::newRow("input below the output")
+        << "$IN/sub"
+        << "$IN"
+        << "出力フォルダの配下を入力フォルダにすることはできません。" << Id::BrowseInput;
   }
 
   void startChecks() {

@@ -1,13 +1,21 @@
-// Renders each dialog to a PNG under the build folder, and checks that the
+// Renders each dialog to a PNG under the build folder, named after the
+// screen's dots per inch (CTest runs it at 96, 144 and 192 through
+// QT_SCALE_FACTOR), checks that no control cuts its text there, and that the
 // dialog font has a glyph for every character of the templates.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -24,13 +32,17 @@ namespace Main = MainDialogIds;
 
 namespace {
 
-// Saves the dialog as it looks now; answers the image read back from the
-// file, or a null image when it was not written whole.
+int DotsPerInch(const QWidget* widget) { return qRound(96 * widget->devicePixelRatioF()); }
+
+// Saves the dialog as it looks now, as <name>-<dpi>dpi.png; answers the
+// image read back from the file, or a null image when it was not written
+// whole.
 QImage Shoot(const DialogBase& dialog, const QString& name) {
   QDir().mkpath(HOSHIBAKO_UI_SCREENSHOTS);
   QWidget* widget = WidgetOfDialog(dialog);
   const QPixmap pixmap = widget->grab();
-  const QString path = QString(HOSHIBAKO_UI_SCREENSHOTS) + "/" + name + ".png";
+  const QString path =
+      QString("%1/%2-%3dpi.png").arg(HOSHIBAKO_UI_SCREENSHOTS, name).arg(DotsPerInch(widget));
   if (!pixmap.save(path, "PNG")) return QImage();
   QImage image(path);
   if (image.size() != widget->size() * widget->devicePixelRatio()) return QImage();
@@ -48,6 +60,53 @@ int DarkPixels(const QImage& image) {
   return dark;
 }
 
+// The controls of the dialog whose text is cut: a label of the template or a
+// push button narrower than its text, a check box narrower than its box and text, a
+// value column of a table narrower than its widest cell.
+QStringList CutTexts(const DialogBase& dialog) {
+  QStringList cut;
+  QWidget* window = WidgetOfDialog(dialog);
+  const auto report = [&](const QWidget* widget, const QString& text, int needed) {
+    cut << QString("%1 \"%2\" needs %3 px, has %4")
+               .arg(widget->metaObject()->className(), text)
+               .arg(needed)
+               .arg(widget->width());
+  };
+  // Labels with a text of the template; the texts set while the dialog runs
+  // (paths, file names) are shortened with an ellipsis instead.
+  QStringList templateTexts;
+  for (const ControlTemplate& control : FindDialogTemplate(dialog.resourceId)->controls) {
+    templateTexts << ToQString(control.text);
+  }
+  for (const QLabel* label : window->findChildren<QLabel*>()) {
+    if (label->text().isEmpty() || !templateTexts.contains(label->text())) continue;
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    if (needed > label->contentsRect().width()) report(label, label->text(), needed);
+  }
+  for (const QCheckBox* box : window->findChildren<QCheckBox*>()) {
+    if (box->sizeHint().width() > box->width()) report(box, box->text(), box->sizeHint().width());
+  }
+  for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+    const int needed = button->fontMetrics().horizontalAdvance(button->text()) +
+                       2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    if (needed > button->width()) report(button, button->text(), needed);
+  }
+  for (const QTreeWidget* tree : window->findChildren<QTreeWidget*>()) {
+    for (int column = 1; column < tree->columnCount(); ++column) {
+      // The width the item delegate asks for the column's widest cell.
+      int needed = 0;
+      QStyleOptionViewItem option;
+      option.initFrom(tree);
+      for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+        const QModelIndex index = tree->model()->index(row, column);
+        needed = std::max(needed, tree->itemDelegate()->sizeHint(option, index).width());
+      }
+      if (needed > tree->columnWidth(column)) report(tree, tree->headerItem()->text(column), needed);
+    }
+  }
+  return cut;
+}
+
 }  // namespace
 
 class RenderTest : public QObject {
@@ -57,6 +116,7 @@ class RenderTest : public QObject {
 
  private slots:
   void initTestCase() {
+    QVERIFY(ConfigureApplication());
     temp_ = std::make_unique<TemporaryFolder>();
     QDir::setCurrent(QString::fromStdString(temp_->path().string()));
   }
@@ -80,7 +140,9 @@ class RenderTest : public QObject {
   void mainWithOptionsAndProgressMidRun() {
     const fs::path input = temp_->path() / "入力" / "曲フォルダ";
     const fs::path output = temp_->path() / "出力";
-    WriteWave(input / "long_sound.wav", 2, 44100, 44100 * 10);
+    const std::string longName =
+        "とても長い名前の効果音ファイル_with_a_very_long_name_that_cannot_fit_the_line_long_sound.wav";
+    WriteWave(input / longName, 2, 44100, 44100 * 10);
     WriteWave(input / "short.wav", 1, 22050, 2205);
     WriteFile(input / "sub" / "readme.txt", "x");
     fs::create_directories(output);
@@ -90,6 +152,7 @@ class RenderTest : public QObject {
     MessageBoxRecorder boxes;
     MainDialog dialog;
     QImage mainShot, progressShot;
+    QStringList mainCut, progressCut;
     bool midRun = false;
     DialogScript script;
     script.actions[kMainDialogId] = [&](DialogBase&) {
@@ -99,6 +162,7 @@ class RenderTest : public QObject {
         Click(dialog, id);
       }
       mainShot = Shoot(dialog, "main");
+      mainCut = CutTexts(dialog);
       Click(dialog, Main::Start);
       dialog.EndModal(2);
     };
@@ -106,6 +170,7 @@ class RenderTest : public QObject {
       midRun = WaitUntil(
           [&] { return Q(ControlText(d.Item(ProgressDialogIds::FileText))).endsWith("long_sound.wav"); });
       progressShot = Shoot(d, "progress");
+      progressCut = CutTexts(d);
       Click(d, IDCANCEL);
     };
     script.actions[kResultDialogId] = [&](DialogBase& d) { PressKey(d, Qt::Key_Escape); };
@@ -113,6 +178,8 @@ class RenderTest : public QObject {
 
     QVERIFY(!mainShot.isNull());
     QVERIFY(DarkPixels(mainShot) > 200);
+    QVERIFY2(mainCut.isEmpty(), qPrintable(mainCut.join('\n')));
+    QVERIFY2(progressCut.isEmpty(), qPrintable(progressCut.join('\n')));
     QVERIFY(midRun);
     QVERIFY(!progressShot.isNull());
     QVERIFY(DarkPixels(progressShot) > 200);
@@ -147,12 +214,14 @@ class RenderTest : public QObject {
       results.AddRow(row);
     }
     QImage resultShot, errorShot;
+    QStringList resultCut;
     DialogScript script;
     script.actions[kResultDialogId] = [&](DialogBase&) {
       auto* tree = static_cast<QTreeWidget*>(WidgetOf(results.list.window));
       const QRect line = tree->visualItemRect(tree->topLevelItem(2));
       QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, line.center());
       resultShot = Shoot(results, "results");
+      resultCut = CutTexts(results);
       QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, line.center());
       PressKey(results, Qt::Key_Escape);
     };
@@ -164,6 +233,7 @@ class RenderTest : public QObject {
 
     QVERIFY(!resultShot.isNull());
     QVERIFY(DarkPixels(resultShot) > 200);
+    QVERIFY2(resultCut.isEmpty(), qPrintable(resultCut.join('\n')));
     QVERIFY(!errorShot.isNull());
     QVERIFY(DarkPixels(errorShot) > 50);
   }

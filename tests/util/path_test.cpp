@@ -117,6 +117,32 @@ TEST_P(CombinePathTest, Joins) {
 INSTANTIATE_TEST_SUITE_P(Paths, CombinePathTest, testing::ValuesIn(kJoinCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct RootCase {
+  const char* name;
+  const char* path;
+  std::size_t rootLength;
+};
+
+const RootCase kRootCases[] = {
+    {"Empty", "", 0},
+    {"Relative", "in/a", 0},
+    {"DotRelative", "./in", 0},
+    {"Root", "/", 1},
+    {"Absolute", "/in/a", 1},
+    {"DoubleSlash", "//in", 2},
+    {"DriveLetterIsAName", "C:/in", 0},
+};
+
+class PathRootLengthTest : public testing::TestWithParam<RootCase> {};
+
+TEST_P(PathRootLengthTest, LeadingSlashes) {
+  const RootCase& c = GetParam();
+  EXPECT_EQ(PathRootLength(U16(c.path)), c.rootLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathRootLengthTest, testing::ValuesIn(kRootCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(AddBackslashTest, AddsOneSeparator) {
   EXPECT_EQ(AddBackslash(u"/out"), u"/out/");
   EXPECT_EQ(AddBackslash(u"/out/"), u"/out/");

@@ -26,6 +26,7 @@ const JoinCase kJoinCases[] = {
     {"DotDotStopsAtDrive", "C:\\..", "a", "C:\\a"},
     {"ForwardSlashIsAName", "C:\\in/x", "a", "C:\\in/x\\a"},
     {"NetworkShare", "\\\\server\\share", "a", "\\\\server\\share\\a"},
+    {"DotDotStopsAtShare", "\\\\server\\share\\..", "a", "\\\\server\\share\\a"},
     {"JapaneseNames", "C:\\曲", "ソ表.wav", "C:\\曲\\ソ表.wav"},
 };
 
@@ -37,6 +38,35 @@ TEST_P(CombinePathWin32Test, Joins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, CombinePathWin32Test, testing::ValuesIn(kJoinCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RootCase {
+  const char* name;
+  const char* path;
+  std::size_t rootLength;
+};
+
+// Where the system's root ends; either slash counts there.
+const RootCase kRootCases[] = {
+    {"Relative", "in\\a", 0},
+    {"DriveRelative", "C:in", 2},
+    {"Drive", "C:\\in", 3},
+    {"DriveWithSlash", "C:/in", 3},
+    {"LeadingBackslash", "\\in", 1},
+    {"LeadingSlash", "/in", 1},
+    {"NetworkShare", "\\\\server\\share\\in", 15},
+    {"NetworkShareAlone", "\\\\server\\share", 14},
+    {"LongPathPrefix", "\\\\?\\C:\\in", 7},
+};
+
+class PathRootLengthWin32Test : public testing::TestWithParam<RootCase> {};
+
+TEST_P(PathRootLengthWin32Test, RootEnds) {
+  const RootCase& c = GetParam();
+  EXPECT_EQ(PathRootLength(U16(c.path)), c.rootLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathRootLengthWin32Test, testing::ValuesIn(kRootCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AddBackslashWin32Test, AddsOneBackslash) {

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -175,6 +176,13 @@ bool ListView::SetItemText(int item, int subItem, const std::u16string& text) {
   QTreeWidgetItem* line = list->topLevelItem(item);
   if (!line) return false;
   line->setText(subItem, ToQString(text));
+  // The short value columns (all but the first, which holds paths) widen to
+  // show their widest cell whole; the status words are the longest of them.
+  if (subItem > 0) {
+    const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    const int needed = list->fontMetrics().horizontalAdvance(ToQString(text)) + margins;
+    if (list->columnWidth(subItem) < needed) list->setColumnWidth(subItem, needed);
+  }
   return true;
 }
 

@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextLayout>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -38,6 +40,17 @@ int Scale(int units, int pixelsPerUnitTimesDivisor, int divisor) {
 
 Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
   return Has(control.style, ControlStyle::TabStop) ? Qt::StrongFocus : Qt::ClickFocus;
+}
+
+// The text shortened in the middle to fit `width`. QFontMetrics::elidedText
+// can overshoot by a few pixels when the text mixes the glyphs of several
+// fonts, so the width asked for shrinks until the result fits.
+QString ElidedToFit(const QFontMetrics& metrics, const QString& text, int width) {
+  QString shown = metrics.elidedText(text, Qt::ElideMiddle, width);
+  for (int asked = width - 1; asked > 0 && metrics.horizontalAdvance(shown) > width; --asked) {
+    shown = metrics.elidedText(text, Qt::ElideMiddle, asked);
+  }
+  return shown;
 }
 
 }  // namespace
@@ -74,6 +87,33 @@ DialogUnits DialogUnitsOf(const QFont& font) {
   units.averageCharWidth = (letters / 26 + 1) / 2;
   units.charHeight = metrics.height();
   return units;
+}
+
+void StaticText::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+  const QRect area = contentsRect();
+  const QFontMetrics metrics = fontMetrics();
+  const QString all = text();
+  const int lines = std::max(1, area.height() / metrics.lineSpacing());
+  QTextLayout layout(all, font(), this);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  int y = area.top() + metrics.ascent();
+  for (int n = 0; n < lines; ++n) {
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) break;
+    line.setLineWidth(area.width());
+    const int start = line.textStart();
+    const bool last = n == lines - 1;
+    const QString shown =
+        last ? ElidedToFit(metrics, all.mid(start), area.width()) : all.mid(start, line.textLength());
+    painter.drawText(QPoint(area.left(), y), shown);
+    y += metrics.lineSpacing();
+  }
+  layout.endLayout();
 }
 
 ReportList::ReportList(QtDialog& dialog, int id, QWidget* parent)
@@ -114,10 +154,9 @@ void QtDialog::Build() {
     QWidget* widget = nullptr;
     switch (control.kind) {
       case ControlKind::Label: {
-        auto* label = new QLabel(text, this);
+        auto* label = new StaticText(text, this);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap(true);
         widget = label;
         break;
       }
@@ -211,6 +250,8 @@ void QtDialog::Build() {
     if (control.kind == ControlKind::Label && !text.isEmpty() && height < 2 * units.charHeight) {
       width = std::max(width, QFontMetrics(font).horizontalAdvance(text) + 1);
     }
+    // The same for a check box: its box, the gap and its whole text.
+    if (control.kind == ControlKind::CheckBox) width = std::max(width, widget->sizeHint().width());
     widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), width, height);
     if (control.id != kNoControlId) controls_[control.id] = widget;
   }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QLabel>
 #include <QString>
 #include <QTreeWidget>
 #include <cstdint>
@@ -26,6 +27,13 @@ inline WindowHandle HandleOf(QWidget* widget) { return static_cast<void*>(widget
 inline QWidget* WidgetOf(WindowHandle handle) { return static_cast<QWidget*>(handle); }
 QtDialog* DialogOf(WindowHandle handle);
 
+// Sets up the running application as the program shows itself: its name
+// and icon, the dialog font, and Qt's own texts (standard buttons, the
+// folder browser) in Japanese from Qt's translations, whatever the user's
+// locale. No display name is set, so window titles are the dialogs' own
+// captions with nothing appended. Answers whether the Japanese texts loaded.
+bool ConfigureApplication();
+
 // The dialog font: "MS UI Gothic" where installed, otherwise an installed
 // Japanese Gothic face, at 9 points.
 QFont DialogFont();
@@ -40,6 +48,18 @@ struct DialogUnits {
   int Y(int units) const;
 };
 DialogUnits DialogUnitsOf(const QFont& font);
+
+// A static text that never shows a cut line: it wraps (also inside long
+// words such as paths) into the lines its height holds, and the last of them
+// shows the rest of the text elided in the middle. The whole text stays the
+// label's text.
+class StaticText : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 // A report-view list whose double-click is passed to its dialog as a
 // WM_NOTIFY, also on empty space.

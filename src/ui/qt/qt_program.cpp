@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPointer>
 #include <QPolygonF>
+#include <QTranslator>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -82,11 +85,26 @@ QIcon ProgramIcon() {
 bool OpenUserInterface(int& argc, char** argv) {
   if (!DisplayCanOpen(argc, argv)) return false;
   Application() = std::make_unique<QApplication>(argc, argv);
+  ConfigureApplication();
+  return true;
+}
+
+bool ConfigureApplication() {
   QApplication::setApplicationName(QStringLiteral("hoshibako"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Hoshibako"));
   QGuiApplication::setDesktopFileName(QStringLiteral("hoshibako"));
   QApplication::setWindowIcon(ProgramIcon());
   QApplication::setFont(DialogFont());
+  // The program speaks Japanese only, so Qt's standard texts follow it
+  // rather than the user's locale.
+  static QPointer<QTranslator> translator;
+  if (translator) return true;
+  auto* loaded = new QTranslator(QCoreApplication::instance());
+  if (!loaded->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete loaded;
+    return false;
+  }
+  QCoreApplication::installTranslator(loaded);
+  translator = loaded;
   return true;
 }
 

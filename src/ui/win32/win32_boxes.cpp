@@ -1,9 +1,7 @@
 // The message box and the shell's folder browser.
 
-// The system headers below need the definitions of windows.h first.
-// clang-format off
 #include <windows.h>
-// clang-format on
+// This uses the types windows.h declares, so it comes after it.
 #include <shlobj.h>
 
 #include "ui/controls.h"

@@ -1,11 +1,11 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-// The system headers below need the definitions of windows.h first.
+// commctrl.h builds on the types of windows.h.
 // clang-format off
 #include <windows.h>
-// clang-format on
 #include <commctrl.h>
+// clang-format on
 
 #include <vector>
 
@@ -116,7 +116,19 @@ bool ListView::SetItemText(int item, int subItem, const std::u16string& text) {
   LVITEMW cell{};
   cell.iSubItem = subItem;
   cell.pszText = wide.data();
-  return Send(window, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)) != 0;
+  if (Send(window, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)) == 0)
+    return false;
+  // The short value columns (all but the first, which holds paths) widen to
+  // show their widest cell whole; the status words are the longest of them.
+  // The string width leaves out the cell's padding, six pixels a side.
+  if (subItem > 0) {
+    const int needed =
+        static_cast<int>(Send(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(wide.c_str()))) + 12;
+    if (Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(subItem), 0) < needed) {
+      Send(window, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(subItem), MAKELPARAM(needed, 0));
+    }
+  }
+  return true;
 }
 
 int ListView::FirstSelectedItem() const {

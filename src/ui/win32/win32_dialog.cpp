@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <tuple>
 #include <utility>
 
 #include "ui/dialog_base.h"
@@ -23,7 +24,24 @@ std::function<void(DialogBase&)>& ShownHook() {
   return hook;
 }
 
+// The star-box icon of the resources (hoshibako.rc); the first icon of the
+// program is also the one Explorer shows for the .exe.
+constexpr WORD kProgramIconId = 1;
+
 HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
+
+// A modal frame shows no icon of its own: the title bar (and the task bar,
+// for the main dialog) get the program's icon at both sizes.
+void SetProgramIcon(HWND window) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (const auto& [which, metricX, metricY] :
+       {std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}}) {
+    auto* icon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                      GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_SHARED));
+    if (icon != nullptr) SendMessageW(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
+}
 
 INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER && wParam == kDialogShownTimer) {
@@ -33,6 +51,7 @@ INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (dialog != nullptr && ShownHook()) ShownHook()(*dialog);
     return TRUE;
   }
+  if (message == WM_INITDIALOG) SetProgramIcon(window);
   const INT_PTR result = DialogProcedure(window, message, wParam, lParam);
   if (message == WM_INITDIALOG && ShownHook())
     SetTimer(window, kDialogShownTimer, kDialogShownDelay, nullptr);

@@ -1,10 +1,8 @@
 // Start-up of the Win32 user interface: the Japanese character-type locale,
 // the rich-edit library as the condition for running, the common controls.
 
-// The system headers below need the definitions of windows.h first.
-// clang-format off
 #include <windows.h>
-// clang-format on
+// This uses the types windows.h declares, so it comes after it.
 #include <commctrl.h>
 
 #include <clocale>

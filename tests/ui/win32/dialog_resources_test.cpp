@@ -167,4 +167,33 @@ TEST(ManifestResourceTest, AsksForCommonControlsSix) {
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
 }
 
+// The star box is the program's first icon group, so Explorer shows it for
+// the .exe, and it has an image for each size Windows asks for.
+TEST(IconResourceTest, StarBoxIsTheFirstIconAtEverySize) {
+  LPWSTR first = nullptr;
+  EnumResourceNamesW(
+      nullptr, reinterpret_cast<LPCWSTR>(RT_GROUP_ICON),
+      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
+        *reinterpret_cast<LPWSTR*>(found) = name;
+        return FALSE;
+      },
+      reinterpret_cast<LONG_PTR>(&first));
+  ASSERT_TRUE(IS_INTRESOURCE(first));
+  EXPECT_EQ(reinterpret_cast<ULONG_PTR>(first), 1u);
+  for (int size : {16, 24, 32, 48, 256}) {
+    SCOPED_TRACE(size);
+    auto* icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+}
+
 }  // namespace

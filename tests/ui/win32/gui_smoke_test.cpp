@@ -1,9 +1,7 @@
-// The system headers below need the definitions of windows.h first.
-// clang-format off
-#include <windows.h>
-// clang-format on
-#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+// This uses the types windows.h declares, so it comes after it.
+#include <commctrl.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -258,6 +256,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   std::vector<int> shown;
   bool mainStillOpenAfterEnter = false;
   bool fontHasJapaneseGlyphs = false;
+  bool mainHasIcon = false;
   bool focusOnInputBrowse = false;
   std::u16string inputText, outputText;
   std::vector<std::vector<std::u16string>> rows;
@@ -269,6 +268,9 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
     HWND window = Hwnd(dialog.window);
     switch (dialog.resourceId) {
       case kMainDialogId: {
+        // The star box on the title bar, at the small and the large size.
+        mainHasIcon = SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0 &&
+                      SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0;
         fontHasJapaneseGlyphs =
             FontHasGlyphs(window, U16("入力フォルダ参照サブフォルダも検索対象とする開始"));
         // Enter is the OK command, which never closes the main dialog.
@@ -335,6 +337,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
 
   EXPECT_EQ(shown, (std::vector<int>{kMainDialogId, kProgressDialogId, kResultDialogId, kErrorListDialogId}));
   EXPECT_TRUE(fontHasJapaneseGlyphs) << "the dialog font has no Japanese glyphs";
+  EXPECT_TRUE(mainHasIcon) << "the main dialog shows no icon on its title bar";
   EXPECT_TRUE(mainStillOpenAfterEnter);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, U16("入力フォルダを選択してください。"));

@@ -7,8 +7,9 @@
 
 // A read position over bytes that cannot run past their end. Every read
 // either delivers all the bytes it asks for or fails and leaves the position
-// where it was, so a parser never sees a partial value. Bitmap files and the
-// run-length streams inside them are read only through this type.
+// where it was, so a parser never sees a partial value. Sound files, bitmap
+// files and the run-length streams inside bitmaps are read only through this
+// type.
 class ByteCursor {
  public:
   explicit ByteCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
