@@ -328,8 +328,10 @@ int main(int argc, char** argv) {
   for (int round = 0; round < options.rounds; ++round) {
     ChildRun runs[kRuns];
     fs::remove_all(base / "out-serial", error);
+    fs::create_directories(base / "out-serial");
     runs[kSerial] = RunChild(program({"-j", "1"}, base / "out-serial"), base);
     fs::remove_all(base / "out-default", error);
+    fs::create_directories(base / "out-default");
     std::vector<std::string> update = jobsArguments;
     update.push_back("-u");
     runs[kDefault] = RunChild(program(update, base / "out-default"), base);
