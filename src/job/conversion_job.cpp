@@ -369,7 +369,7 @@ class ConversionJob::Pipeline {
       if (queue_.size() < kWaitingFilesPerThread * threads_.size() && window_.size() < kMaxFoldersInFlight) {
         return;
       }
-      fileDone_.wait(lock);
+      changed_.wait(lock);
     }
   }
 
@@ -385,29 +385,41 @@ class ConversionJob::Pipeline {
       lastStarted_ = folder.sequence;
       // A later file that maps to a name already written fails rather than
       // overwrite it; it is not even run.
-      if (written.count(file.key) != 0) {
-        SendFileText(folder, file);
-        continue;
-      }
-      file.handled = RunFile(folder, file);
+      SendFileText(folder, file);
+      if (written.count(file.key) != 0) continue;
+      file.handled = RunFile(file);
       if (file.handled) written.insert(file.key);
     }
   }
 
-  // The work of one file on whichever thread runs it: names it as it
-  // starts, runs its handler into its temporary, and tells whether the
-  // temporary is complete. A failed handler's temporary is removed.
-  bool RunFile(const FolderWork& folder, const FileWork& file) {
-    SendFileText(folder, file);
+  // The work of one file on whichever thread runs it: runs its handler into
+  // its temporary and tells whether the temporary is complete. A failed
+  // handler's temporary is removed.
+  bool RunFile(const FileWork& file) {
     const bool handled = RunHandler(file.route.handler, sound_, image_, script_, file.source, file.temporary);
     if (!handled) RemoveFile(file.temporary);
     return handled;
   }
 
+  // Names a file as it starts ("i/n name" within its folder), after its
+  // folder if that is new. Only the walk's thread sends.
   void SendFileText(const FolderWork& folder, const FileWork& file) {
-    std::lock_guard<std::mutex> lock(progressMutex_);
-    AnnounceLocked(folder);
+    Announce(folder);
     SendText(MSG_FILE_TEXT, DecimalText(file.position) + u'/' + folder.fileCount + u' ' + file.name);
+  }
+
+  // Sends the texts of the files the conversion threads have started, in
+  // the order they started. Called by the walk's thread with the lock held;
+  // released while sending, so that a slow receiver never holds up a
+  // conversion thread.
+  void SendStarted(std::unique_lock<std::mutex>& lock) {
+    while (!started_.empty()) {
+      std::deque<QueuedFile> batch;
+      batch.swap(started_);
+      lock.unlock();
+      for (const QueuedFile& item : batch) SendFileText(*item.folder, *item.file);
+      lock.lock();
+    }
   }
 
   void ThreadMain() {
@@ -422,13 +434,15 @@ class ConversionJob::Pipeline {
       ++next.folder->running;
       next.file->started = true;
       if (next.folder->sequence > lastStarted_) lastStarted_ = next.folder->sequence;
+      started_.push_back(next);
+      changed_.notify_all();
       lock.unlock();
       scopes.Enter(next.folder->input, next.folder->output);
-      const bool handled = RunFile(*next.folder, *next.file);
+      const bool handled = RunFile(*next.file);
       lock.lock();
       next.file->handled = handled;
       --next.folder->running;
-      fileDone_.notify_all();
+      changed_.notify_all();
     }
   }
 
@@ -441,7 +455,11 @@ class ConversionJob::Pipeline {
   // Emits the folders at the front of the window that are ready, in walk
   // order. Called with the lock held; released while a folder is emitted.
   void EmitReady(std::unique_lock<std::mutex>& lock) {
-    while (!window_.empty() && Ready(*window_.front())) {
+    for (;;) {
+      // A started file's text goes out before its folder's row, while the
+      // folder is still held.
+      SendStarted(lock);
+      if (window_.empty() || !Ready(*window_.front())) return;
       std::unique_ptr<FolderWork> folder = std::move(window_.front());
       window_.pop_front();
       // Files left waiting after Cancel never start: the queue holds only
@@ -466,7 +484,7 @@ class ConversionJob::Pipeline {
       if (window_.empty()) return;
       // Cancel arrives without a notification; looking again now and then
       // sees it even when no file is running.
-      fileDone_.wait_for(lock, std::chrono::milliseconds(100));
+      changed_.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
 
@@ -578,15 +596,10 @@ class ConversionJob::Pipeline {
     if (job_.onFolderLogged) job_.onFolderLogged(row);
   }
 
-  void Announce(const FolderWork& folder) {
-    std::lock_guard<std::mutex> lock(progressMutex_);
-    AnnounceLocked(folder);
-  }
-
   // Shows a folder's position and name the first time one of its files
   // starts, or its row is emitted; folders start in walk order, so the
   // position only grows.
-  void AnnounceLocked(const FolderWork& folder) {
+  void Announce(const FolderWork& folder) {
     if (folder.sequence <= announced_) return;
     announced_ = folder.sequence;
     if (job_.target != nullptr) {
@@ -616,15 +629,15 @@ class ConversionJob::Pipeline {
   // Shared between the walk and the conversion threads.
   std::mutex mutex_;
   std::condition_variable workAvailable_;
-  std::condition_variable fileDone_;
+  std::condition_variable changed_;  // a file started or ended
   std::priority_queue<QueuedFile, std::vector<QueuedFile>, StartsLater> queue_;
   std::deque<std::unique_ptr<FolderWork>> window_;  // listed, row not yet emitted
   std::int64_t lastStarted_ = -1;                   // the latest folder with a started file
   bool stopping_ = false;
 
-  // One sender at a time, so that a folder's texts come before its files'.
-  std::mutex progressMutex_;
-  std::int64_t announced_ = -1;
+  std::deque<QueuedFile> started_;  // started files whose texts are not sent yet
+
+  std::int64_t announced_ = -1;  // walk only: the latest folder shown
 };
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }

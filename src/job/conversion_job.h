@@ -27,8 +27,8 @@ inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
 
 // The state of one run: its settings, the finished result list, the worker
 // thread, the cancel flag and the folder counters. The walk reports progress
-// to `target` only through SendToDialog / PostToDialog; with more than one
-// conversion thread, file texts are sent from those threads (one at a time).
+// to `target` only through SendToDialog / PostToDialog, from the thread that
+// runs ProcessFolder (the conversion threads hand their file texts to it).
 class ConversionJob {
  public:
   JobSettings settings;
