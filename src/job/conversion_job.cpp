@@ -63,7 +63,7 @@ void ConversionJob::SendText(std::uint32_t message, std::u16string text) {
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
 
-bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFolder,
+bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder,
                                   const std::u16string& outputFolder, std::vector<FolderResult>& results) {
   FolderResult row;
   row.folder = inputFolder;
@@ -153,8 +153,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
 
   row.status = errorState;
   results.push_back(row);
-  WriteLogLine(log, FolderLogLine(row));
-  if (onFolderLogged) onFolderLogged(row);
+  log.WriteLine(FolderLogLine(row));
 
   if (cancelRequested.load()) return false;
 
@@ -193,7 +192,8 @@ int WorkerMain(ConversionJob& job) {
     WriteLogLine(log, kLogHeaderLine);
   }
 
-  job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, results);
+  TextFileLog runLog(log);
+  job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
 
   if (logOpen) {
     WriteLogLine(log, u"");

@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "audio/wav_to_ogg_converter_testing.h"
 #include "audio_test_support.h"
 
 namespace {
@@ -286,6 +285,20 @@ TEST(ConverterTest, WritesToAFullDeviceAnswerFalse) {
   EXPECT_FALSE(converter.Convert(folder.WidePath("long.wav"), u"/dev/full"));
 }
 
+// Takes every page but the `failingPage`-th (1 = the first; 0 for none),
+// which fails as a full disk would.
+class FailingPageSink : public OggPageSink {
+ public:
+  explicit FailingPageSink(int failingPage) : failingPage_(failingPage) {}
+  bool WritePage(const std::uint8_t*, std::size_t, const std::uint8_t*, std::size_t) override {
+    return ++pages_ != failingPage_;
+  }
+
+ private:
+  int failingPage_;
+  int pages_ = 0;
+};
+
 // A single failed page write, which a later close would not report, still
 // fails the conversion: a header page and an audio page.
 TEST(ConverterTest, OneFailedPageWriteAnswersFalse) {
@@ -295,10 +308,11 @@ TEST(ConverterTest, OneFailedPageWriteAnswersFalse) {
   WavToOggConverter converter;
   for (int page : {1, 4}) {
     SCOPED_TRACE("page " + std::to_string(page));
-    FailOggPageWriteForTesting(page);
-    EXPECT_FALSE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
-    FailOggPageWriteForTesting(0);
+    FailingPageSink sink(page);
+    EXPECT_FALSE(converter.Encode(folder.WidePath("in.wav"), sink));
   }
+  FailingPageSink sink(0);
+  EXPECT_TRUE(converter.Encode(folder.WidePath("in.wav"), sink));
   EXPECT_TRUE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
 }
 

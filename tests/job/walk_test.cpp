@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bms/text_file.h"
 #include "job/conversion_job.h"
 #include "job/messages.h"
+#include "job/run_log.h"
 #include "job_test_support.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
@@ -25,6 +27,23 @@ namespace {
 
 const std::string kOggMagic = "OggS";
 const std::string kPngMagic = "\x89PNG\r\n\x1a\n";
+
+// The walk's log in its file, with a look at the rows after every line.
+class WatchedLog : public RunLog {
+ public:
+  WatchedLog(TextFile& file, const std::vector<FolderResult>& rows,
+             const std::function<void(const std::vector<FolderResult>&)>& afterLine)
+      : file_(file), rows_(rows), afterLine_(afterLine) {}
+  void WriteLine(std::u16string_view line) override {
+    file_.WriteLine(line);
+    if (afterLine_) afterLine_(rows_);
+  }
+
+ private:
+  TextFileLog file_;
+  const std::vector<FolderResult>& rows_;
+  const std::function<void(const std::vector<FolderResult>&)>& afterLine_;
+};
 
 struct WalkOutcome {
   bool completed = false;
@@ -51,8 +70,9 @@ class WalkTest : public ::testing::Test {
     TextFile log;
     EXPECT_TRUE(log.Open(jobtest::ToText(logPath), TextFileMode::Append));
     WalkOutcome outcome;
+    WatchedLog watched(log, outcome.rows, afterLogLine);
     outcome.completed =
-        job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
+        job.ProcessFolder(watched, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
     log.Close();
     const std::string bytes = ReadBytes(logPath);
     std::size_t start = 0;
@@ -86,6 +106,8 @@ class WalkTest : public ::testing::Test {
   jobtest::TempFolder tmp;
   ConversionJob job;
   jobtest::RecordingTarget target{job};
+  // Called after each log line the walk writes, with the rows so far.
+  std::function<void(const std::vector<FolderResult>&)> afterLogLine;
 };
 
 TEST_F(WalkTest, TypicalSongFolderIsConvertedRewrittenAndCopied) {
@@ -405,7 +427,8 @@ TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneEmptyRow) {
   job.settings.options = IncludeSubfolders;
   EXPECT_EQ(job.CountFolders(InText("missing")), 0);
   std::vector<FolderResult> rows;
-  TextFile log;
+  TextFile file;
+  TextFileLog log(file);
   job.target = &target;
   EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), jobtest::ToText(Out()), rows));
   ASSERT_EQ(rows.size(), 1u);
@@ -457,8 +480,8 @@ TEST_P(CancelTest, StopsAtTheCheckPointAndReturnsFalseUpTheRecursion) {
   } else if (c.message == MSG_FILE_TEXT) {
     target.CancelOnText(c.message, Utf8ToUtf16(c.trigger));
   } else {
-    job.onFolderLogged = [&](const FolderResult& row) {
-      if (row.folder == InText(c.trigger)) job.cancelRequested = true;
+    afterLogLine = [&](const std::vector<FolderResult>& rows) {
+      if (rows.back().folder == InText(c.trigger)) job.cancelRequested = true;
     };
   }
   const WalkOutcome outcome = Walk(IncludeSubfolders);

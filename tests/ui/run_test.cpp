@@ -50,6 +50,22 @@ void WatchProgress(DialogBase& progress, ProgressSnapshot& snapshot) {
   });
 }
 
+// Refuses every thread asked for while it exists, as a system out of
+// threads would, and counts the refusals.
+class RefuseThreads : public ThreadStarter {
+ public:
+  RefuseThreads() : previous_(SetThreadStarter(this)) {}
+  ~RefuseThreads() { SetThreadStarter(previous_); }
+  bool Start(std::thread&, std::function<void()>) override {
+    ++refused;
+    return false;
+  }
+  int refused = 0;
+
+ private:
+  ThreadStarter* previous_;
+};
+
 void DoubleClickLine(QTreeWidget& list, int line) {
   const QRect rect = list.visualItemRect(list.topLevelItem(line));
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rect.center());
@@ -246,14 +262,17 @@ class RunTest : public QObject {
     MainDialog dialog;
     WindowHandle progressWindow = nullptr;
     DialogScript script;
+    int refusedThreads = 0;
     script.actions[kMainDialogId] = [&](DialogBase&) {
-      WorkerThread::FailNextStartForTesting();
+      RefuseThreads refuse;
       StartRun(dialog, chooser, input, output, {});
+      refusedThreads = refuse.refused;
       dialog.EndModal(2);
     };
     script.actions[kProgressDialogId] = [&](DialogBase& d) { progressWindow = d.window; };
     dialog.RunModal(nullptr);
 
+    QCOMPARE(refusedThreads, 1);
     QCOMPARE(boxes.calls.size(), size_t(1));
     QCOMPARE(Q(boxes.calls[0].text), QString("Raised fatal error in CreateThread()."));
     QCOMPARE(Q(boxes.calls[0].caption), QString("Fatal error!"));

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "ui/qt/qt_dialog.h"
-#include "ui/qt/qt_testing.h"
 #include "util/unicode.h"
 
 MessageBoxRecorder::MessageBoxRecorder() {
@@ -43,15 +42,15 @@ FolderChooserScript::FolderChooserScript() {
 
 FolderChooserScript::~FolderChooserScript() { SetFolderBrowserFunction(std::move(previous_)); }
 
-DialogScript::DialogScript() {
-  SetDialogShownHookForTesting([this](DialogBase& dialog) {
-    shown.push_back(dialog.resourceId);
-    const auto found = actions.find(dialog.resourceId);
-    if (found != actions.end() && found->second) found->second(dialog);
-  });
-}
+DialogScript::DialogScript() : previous_(SetDialogObserver(this)) {}
 
-DialogScript::~DialogScript() { SetDialogShownHookForTesting({}); }
+DialogScript::~DialogScript() { SetDialogObserver(previous_); }
+
+void DialogScript::DialogShown(DialogBase& dialog) {
+  shown.push_back(dialog.resourceId);
+  const auto found = actions.find(dialog.resourceId);
+  if (found != actions.end() && found->second) found->second(dialog);
+}
 
 QWidget* WidgetOfDialog(const DialogBase& dialog) { return WidgetOf(dialog.window); }
 

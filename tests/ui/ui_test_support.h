@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the dialog tests: scripted message boxes and folder
-// choices, a hook that drives each modal dialog from its own event loop, and
-// generated song folders.
+// choices, an observer that drives each modal dialog from its own event
+// loop, and generated song folders.
 
 #include <QString>
 #include <QWidget>
@@ -56,12 +56,17 @@ class FolderChooserScript {
 
 // Runs a function for each dialog that is shown, by resource id, from that
 // dialog's own event loop. Records the ids in the order they were shown.
-class DialogScript {
+class DialogScript : public DialogObserver {
  public:
   DialogScript();
   ~DialogScript();
   std::map<int, std::function<void(DialogBase&)>> actions;
   std::vector<int> shown;
+
+  void DialogShown(DialogBase& dialog) override;
+
+ private:
+  DialogObserver* previous_;
 };
 
 QWidget* WidgetOfDialog(const DialogBase& dialog);

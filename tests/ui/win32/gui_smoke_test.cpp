@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/bmp_to_png_converter.h"
@@ -14,7 +16,6 @@
 #include "ui/program.h"
 #include "ui/result_dialog.h"
 #include "ui/templates.h"
-#include "ui/win32/win32_testing.h"
 #include "util/file_system.h"
 #include "util/path.h"
 #include "util/unicode.h"
@@ -89,6 +90,16 @@ std::string BitmapBytes(int width, int height, const std::vector<std::uint8_t>& 
   }
   return out;
 }
+
+// Hands every dialog shown to a function of the test.
+class DialogShownFunction : public DialogObserver {
+ public:
+  explicit DialogShownFunction(std::function<void(DialogBase&)> function) : function_(std::move(function)) {}
+  void DialogShown(DialogBase& dialog) override { function_(dialog); }
+
+ private:
+  std::function<void(DialogBase&)> function_;
+};
 
 // Lets the windows paint and the display catch up: only paint messages are
 // taken from the queue, so the test's own posted commands stay where they
@@ -221,7 +232,7 @@ class GuiSmokeTest : public testing::Test {
 
   void TearDown() override {
     SetCurrentDirectoryW(savedDirectory_);
-    SetDialogShownHookForTesting(nullptr);
+    SetDialogObserver(nullptr);
     SetMessageBoxFunction(nullptr);
     SetFolderBrowserFunction(nullptr);
     std::error_code ignored;
@@ -261,7 +272,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   std::u16string errorListText;
   bool progressHadRange = false;
 
-  SetDialogShownHookForTesting([&](DialogBase& dialog) {
+  DialogShownFunction observer([&](DialogBase& dialog) {
     shown.push_back(dialog.resourceId);
     HWND window = Hwnd(dialog.window);
     switch (dialog.resourceId) {
@@ -319,6 +330,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
         break;
     }
   });
+  SetDialogObserver(&observer);
 
   int argc = 0;
   char* argv[] = {nullptr};
