@@ -5,12 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "bms/script_rewriter.h"
 #include "bms/text_file.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -40,16 +39,12 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 }  // namespace
 
 int main() {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("hoshibako-bench-bms-" + std::to_string(std::random_device()()));
-  std::filesystem::create_directories(folder);
+  const ScratchFolder scratch;
+  const std::filesystem::path& folder = scratch.path();
   long long lines = 0;
   const std::string script = MakeScript(20000, 20000, lines);
   const auto source = folder / "song.bms";
-  {
-    std::ofstream out(source, std::ios::binary);
-    out.write(script.data(), static_cast<std::streamsize>(script.size()));
-  }
+  WriteBytes(source, script);
   const double megabytes = static_cast<double>(script.size()) / 1e6;
   std::printf("script: %.1f MB, %lld lines\n", megabytes, lines);
 
@@ -77,7 +72,5 @@ int main() {
     std::printf("%s %7.3f s  %7.1f MB/s  %9.0f lines/s%s\n", run.name, s, megabytes / s, lines / s,
                 ok ? "" : "  (FAILED)");
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return 0;
 }

@@ -4,83 +4,8 @@
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
-#include <fstream>
 #include <random>
 #include <string>
-#include <system_error>
-
-namespace {
-
-void PutLe16(Bytes& out, std::uint16_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PutLe32(Bytes& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void PutId(Bytes& out, std::string_view id) { out.insert(out.end(), id.begin(), id.end()); }
-
-void PutSample(Bytes& out, int bitsPerSample, double value) {
-  if (bitsPerSample == 8) {
-    out.push_back(static_cast<std::uint8_t>(std::lround(128.0 + value * 127.0)));
-  } else {
-    PutLe16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767.0))));
-  }
-}
-
-}  // namespace
-
-Bytes FormatBody(const PcmFields& fields, std::size_t extraBytes) {
-  Bytes body;
-  PutLe16(body, fields.formatTag);
-  PutLe16(body, fields.channelCount);
-  PutLe32(body, fields.sampleRate);
-  PutLe32(body, fields.sampleRate * fields.blockAlignment);
-  PutLe16(body, fields.blockAlignment);
-  PutLe16(body, fields.bitsPerSample);
-  body.resize(body.size() + extraBytes, 0);
-  return body;
-}
-
-Bytes Chunk(std::string_view id, const Bytes& body) {
-  Bytes chunk = ChunkDeclaring(id, static_cast<std::uint32_t>(body.size()), body);
-  if (body.size() % 2 != 0) chunk.push_back(0);
-  return chunk;
-}
-
-Bytes ChunkDeclaring(std::string_view id, std::uint32_t declaredSize, const Bytes& body) {
-  Bytes chunk;
-  PutId(chunk, id);
-  PutLe32(chunk, declaredSize);
-  chunk.insert(chunk.end(), body.begin(), body.end());
-  return chunk;
-}
-
-Bytes Riff(const std::vector<Bytes>& chunks) {
-  Bytes content;
-  PutId(content, "WAVE");
-  for (const Bytes& chunk : chunks) content.insert(content.end(), chunk.begin(), chunk.end());
-  Bytes file;
-  PutId(file, "RIFF");
-  PutLe32(file, static_cast<std::uint32_t>(content.size()));
-  file.insert(file.end(), content.begin(), content.end());
-  return file;
-}
-
-Bytes WaveFile(const PcmFields& fields, const Bytes& samples) {
-  return Riff({Chunk("fmt ", FormatBody(fields)), Chunk("data", samples)});
-}
-
-PcmFields Pcm(std::uint16_t bitsPerSample, std::uint16_t channelCount, std::uint32_t sampleRate) {
-  PcmFields fields;
-  fields.channelCount = channelCount;
-  fields.sampleRate = sampleRate;
-  fields.bitsPerSample = bitsPerSample;
-  fields.blockAlignment = static_cast<std::uint16_t>(bitsPerSample / 8 * channelCount);
-  return fields;
-}
 
 Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>& frequencies,
               double amplitude) {
@@ -91,7 +16,7 @@ Bytes SinePcm(const PcmFields& fields, double seconds, const std::vector<double>
     const double t = static_cast<double>(frame) / fields.sampleRate;
     for (std::size_t channel = 0; channel < fields.channelCount; ++channel) {
       const double frequency = frequencies[channel % frequencies.size()];
-      PutSample(out, fields.bitsPerSample, amplitude * std::sin(2.0 * pi * frequency * t));
+      PutPcmSample(out, fields.bitsPerSample, amplitude * std::sin(2.0 * pi * frequency * t));
     }
   }
   return out;
@@ -107,53 +32,9 @@ Bytes RichPcm16(std::uint32_t sampleRate, double seconds) {
     const double t = static_cast<double>(frame) / sampleRate;
     const double value = 0.25 * std::sin(2 * pi * 220 * t) + 0.15 * std::sin(2 * pi * 1760 * t) +
                          0.1 * std::sin(2 * pi * 5000 * t) + noise(generator);
-    PutSample(out, 16, value);
+    PutPcmSample(out, 16, value);
   }
   return out;
-}
-
-ScratchFolder::ScratchFolder() {
-  std::random_device entropy;
-  std::error_code error;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    root_ = std::filesystem::temp_directory_path(error) /
-            ("hoshibako-audio-" + std::to_string(entropy()) + "-" + std::to_string(attempt));
-    if (std::filesystem::create_directory(root_, error)) return;
-  }
-  root_.clear();
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code error;
-  if (!root_.empty()) std::filesystem::remove_all(root_, error);
-}
-
-// Names are UTF-8; the path object keeps them right on every platform.
-std::filesystem::path ScratchFolder::Path(std::string_view name) const {
-  return root_ / std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-
-std::u16string ScratchFolder::WidePath(std::string_view name) const { return Path(name).u16string(); }
-
-bool ScratchFolder::Write(std::string_view name, const Bytes& bytes) const {
-  std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
-bool ScratchFolder::Exists(std::string_view name) const {
-  std::error_code error;
-  return std::filesystem::exists(Path(name), error);
-}
-
-std::size_t ScratchFolder::EntryCount() const {
-  std::error_code error;
-  std::size_t count = 0;
-  for (auto it = std::filesystem::directory_iterator(root_, error);
-       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    ++count;
-  }
-  return count;
 }
 
 DecodedStream DecodeOgg(const std::filesystem::path& file) {

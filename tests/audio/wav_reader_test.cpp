@@ -116,7 +116,7 @@ TEST_P(ReaderTest, AcceptsOrRefusesAsExpected) {
   format.sampleRate = 1234;
   std::int32_t length = -7;
   std::unique_ptr<std::uint8_t[]> samples;
-  const bool accepted = ReadWaveFile(folder.WidePath("in.wav"), format, samples, length);
+  const bool accepted = ReadWaveFile(folder.Text("in.wav"), format, samples, length);
   ASSERT_EQ(accepted, c.accepted);
   if (!accepted) {
     EXPECT_EQ(format.sampleRate, 1234u);
@@ -144,10 +144,10 @@ TEST(ReaderPathTest, MissingFileAndUnrepresentableNameAreRefused) {
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  EXPECT_FALSE(ReadWaveFile(folder.WidePath("missing.wav"), format, samples, length));
+  EXPECT_FALSE(ReadWaveFile(folder.Text("missing.wav"), format, samples, length));
   // U+1F3B5 has no code page 932 form, so the file cannot be named at all.
   ASSERT_TRUE(folder.Write("\xF0\x9F\x8E\xB5.wav", WaveFile(Pcm(8, 1, 22050), kSamples)));
-  EXPECT_FALSE(ReadWaveFile(folder.WidePath("\xF0\x9F\x8E\xB5.wav"), format, samples, length));
+  EXPECT_FALSE(ReadWaveFile(folder.Text("\xF0\x9F\x8E\xB5.wav"), format, samples, length));
   EXPECT_EQ(samples, nullptr);
 }
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
 
@@ -116,7 +116,7 @@ const RuleCase kRuleCases[] = {
     {"StrayCrStaysInUnchangedLine", Sound, "#TITLE x\r", "#TITLE x\r"},
 };
 
-class RewriteRuleTest : public TempFolderTest, public testing::WithParamInterface<RuleCase> {};
+class RewriteRuleTest : public ScratchFolderTest, public testing::WithParamInterface<RuleCase> {};
 
 TEST_P(RewriteRuleTest, RewritesLine) {
   const RuleCase& c = GetParam();
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, RewriteRuleTest, testing::ValuesIn(kRuleCases),
                            return std::string(info.param.name);
                          });
 
-using ScriptRewriterTest = TempFolderTest;
+using ScriptRewriterTest = ScratchFolderTest;
 
 // A script as found in song folders: mixed line ends, a Shift_JIS title
 // whose characters have 0x5C as second byte, random blocks, mixed-case
@@ -289,7 +289,7 @@ const ForeignCase kForeignCases[] = {
      }},
 };
 
-class ForeignScriptTest : public TempFolderTest, public testing::WithParamInterface<ForeignCase> {};
+class ForeignScriptTest : public ScratchFolderTest, public testing::WithParamInterface<ForeignCase> {};
 
 TEST_P(ForeignScriptTest, RewritesAndRepairs) {
   const ForeignCase& c = GetParam();

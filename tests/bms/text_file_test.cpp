@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
 
@@ -57,7 +57,7 @@ const ReadCase kReadCases[] = {
     {"NulByte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}, std::string("a\0b\r\n", 5)},
 };
 
-class TextFileReadTest : public TempFolderTest, public testing::WithParamInterface<ReadCase> {};
+class TextFileReadTest : public ScratchFolderTest, public testing::WithParamInterface<ReadCase> {};
 
 // Reads every line, checks its bytes, and writes the decoded text back: the
 // escape units of invalid bytes must encode to the same bytes again.
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Bytes, TextFileReadTest, testing::ValuesIn(kReadCases),
                            return std::string(info.param.name);
                          });
 
-using TextFileTest = TempFolderTest;
+using TextFileTest = ScratchFolderTest;
 
 TEST_F(TextFileTest, DecodesShiftJisWithBackslashSecondBytes) {
   WriteBytes(u"in.txt", kTitle + "\r\n\\sub\\kick.wav\n");

@@ -13,15 +13,13 @@
 #include "job/messages.h"
 #include "job/run_log.h"
 #include "job_test_support.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
 using jobtest::BmpBytes;
-using jobtest::ReadBytes;
-using jobtest::StartsWith;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -59,16 +57,16 @@ class WalkTest : public ::testing::Test {
   fs::path Out(const std::string& relative = "") const {
     return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative;
   }
-  std::u16string InText(const std::string& relative = "") const { return jobtest::ToText(In(relative)); }
+  std::u16string InText(const std::string& relative = "") const { return PathText(In(relative)); }
 
   void SetUp() override { fs::create_directories(In()); }
 
   WalkOutcome Walk(OptionFlags options) {
-    job.settings = JobSettings{InText(), jobtest::ToText(Out()), options};
+    job.settings = JobSettings{InText(), PathText(Out()), options};
     job.target = &target;
     const fs::path logPath = tmp.path() / "walk.log";
     TextFile log;
-    EXPECT_TRUE(log.Open(jobtest::ToText(logPath), TextFileMode::Append));
+    EXPECT_TRUE(log.Open(PathText(logPath), TextFileMode::Append));
     WalkOutcome outcome;
     WatchedLog watched(log, outcome.rows, afterLogLine);
     outcome.completed =
@@ -103,7 +101,7 @@ class WalkTest : public ::testing::Test {
     }
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   ConversionJob job;
   jobtest::RecordingTarget target{job};
   // Called after each log line the walk writes, with the rows so far.
@@ -112,7 +110,7 @@ class WalkTest : public ::testing::Test {
 
 TEST_F(WalkTest, TypicalSongFolderIsConvertedRewrittenAndCopied) {
   WriteBytes(In("song.bms"), "#TITLE test\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n");
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
   WriteBytes(In("bg.bmp"), BmpBytes());
   WriteBytes(In("readme.txt"), "just some text\r\n");
 
@@ -178,8 +176,9 @@ std::string InputBytesFor(const std::string& name) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
   }();
-  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0) return WavBytes(11025, 8, 1000);
-  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bmp") == 0) return BmpBytes();
+  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0)
+    return AsString(TriangleWaveFile(11025, 8, 1000));
+  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bmp") == 0) return AsString(BmpBytes());
   if (lower.size() > 4 &&
       (lower.compare(lower.size() - 4, 4, ".bms") == 0 || lower.compare(lower.size() - 4, 4, ".bme") == 0 ||
        lower.compare(lower.size() - 4, 4, ".bml") == 0 || lower.compare(lower.size() - 4, 4, ".pms") == 0)) {
@@ -310,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RoutingCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WalkTest, FolderNamedLikeASoundFileIsAFolder) {
-  WriteBytes(In("voice.wav/take1.wav"), WavBytes());
+  WriteBytes(In("voice.wav/take1.wav"), TriangleWaveFile());
   const WalkOutcome outcome = Walk(IncludeSubfolders | CompressSound);
   ASSERT_EQ(outcome.rows.size(), 2u);
   EXPECT_EQ(outcome.rows[1].folder, InText("voice.wav"));
@@ -322,7 +321,7 @@ TEST_F(WalkTest, FolderNamedLikeASoundFileIsAFolder) {
 
 TEST_F(WalkTest, TwoInputsWithTheSameOutputNameAreBothCounted) {
   WriteBytes(In("x.ogg"), "already compressed");
-  WriteBytes(In("x.wav"), WavBytes());
+  WriteBytes(In("x.wav"), TriangleWaveFile());
   const WalkOutcome outcome = Walk(CompressSound);
   ASSERT_EQ(outcome.rows.size(), 1u);
   EXPECT_EQ(outcome.rows[0].soundCount, 1);
@@ -430,7 +429,7 @@ TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneEmptyRow) {
   TextFile file;
   TextFileLog log(file);
   job.target = &target;
-  EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), jobtest::ToText(Out()), rows));
+  EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), PathText(Out()), rows));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].status, FolderStatus::Ok);
   EXPECT_FALSE(fs::exists(Out()));

@@ -53,11 +53,11 @@ int DarkPixels(const QImage& image) {
 class RenderTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<TemporaryFolder> temp_;
+  std::unique_ptr<ScratchFolder> temp_;
 
  private slots:
   void initTestCase() {
-    temp_ = std::make_unique<TemporaryFolder>();
+    temp_ = std::make_unique<ScratchFolder>();
     QDir::setCurrent(QString::fromStdString(temp_->path().string()));
   }
   void cleanupTestCase() { temp_.reset(); }
@@ -82,7 +82,7 @@ class RenderTest : public QObject {
     const fs::path output = temp_->path() / "出力";
     WriteWave(input / "long_sound.wav", 2, 44100, 44100 * 10);
     WriteWave(input / "short.wav", 1, 22050, 2205);
-    WriteFile(input / "sub" / "readme.txt", "x");
+    WriteBytes(input / "sub" / "readme.txt", "x");
     fs::create_directories(output);
 
     FolderChooserScript chooser;
