@@ -1,8 +1,9 @@
 // Control operations on Win32: the window messages of the standard and
 // common controls, sent to the handles GetDlgItem gives.
 
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types windows.h declares.
+#include <commctrl.h>
 
 #include <vector>
 

@@ -1,8 +1,9 @@
 // Start-up of the Win32 user interface: the Japanese character-type locale,
 // the rich-edit library as the condition for running, the common controls.
 
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types windows.h declares.
+#include <commctrl.h>
 
 #include <clocale>
 

@@ -1,6 +1,7 @@
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// commctrl.h needs the types windows.h declares.
+#include <commctrl.h>
 
 #include <cstdint>
 #include <filesystem>
