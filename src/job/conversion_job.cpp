@@ -121,7 +121,7 @@ void ConversionJob::CommitFolder(const std::vector<PendingFile>& pending,
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
 
-bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFolder,
+bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder,
                                   const std::u16string& outputFolder, std::vector<FolderResult>& results) {
   FolderResult row;
   row.folder = inputFolder;
@@ -145,8 +145,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
     row.status = FolderStatus::HasErrors;
     row.AddErrorFile(FolderEntryName(inputFolder));
     results.push_back(row);
-    WriteLogLine(log, FolderLogLine(row));
-    if (onFolderLogged) onFolderLogged(row);
+    log.WriteLine(FolderLogLine(row));
     return !cancelRequested.load();
   }
 
@@ -238,8 +237,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
 
   row.status = errorState;
   results.push_back(row);
-  WriteLogLine(log, FolderLogLine(row));
-  if (onFolderLogged) onFolderLogged(row);
+  log.WriteLine(FolderLogLine(row));
 
   if (cancelRequested.load()) return false;
 
@@ -279,7 +277,8 @@ int WorkerMain(ConversionJob& job) {
     WriteLogLine(log, kLogHeaderLine);
   }
 
-  job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, results);
+  TextFileLog runLog(log);
+  job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
 
   if (logOpen) {
     WriteLogLine(log, u"");
