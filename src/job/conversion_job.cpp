@@ -218,7 +218,7 @@ constexpr std::size_t kMaxFoldersInFlight = 64;
 // the whole serial run in listing order.
 class ConversionJob::Pipeline {
  public:
-  Pipeline(ConversionJob& job, TextFile& log, std::vector<FolderResult>& results, bool update)
+  Pipeline(ConversionJob& job, RunLog& log, std::vector<FolderResult>& results, bool update)
       : job_(job),
         log_(log),
         results_(results),
@@ -591,9 +591,7 @@ class ConversionJob::Pipeline {
 
   void Append(const FolderResult& row, bool logged) {
     results_.push_back(row);
-    if (!logged) return;
-    WriteLogLine(log_, FolderLogLine(row));
-    if (job_.onFolderLogged) job_.onFolderLogged(row);
+    if (logged) log_.WriteLine(FolderLogLine(row));
   }
 
   // Shows a folder's position and name the first time one of its files
@@ -615,7 +613,7 @@ class ConversionJob::Pipeline {
   }
 
   ConversionJob& job_;
-  TextFile& log_;
+  RunLog& log_;
   std::vector<FolderResult>& results_;
   const bool update_;
   const OptionFlags options_;
@@ -642,7 +640,7 @@ class ConversionJob::Pipeline {
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
 
-bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFolder,
+bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder,
                                   const std::u16string& outputFolder, std::vector<FolderResult>& results) {
   // Outputs made under other options are not up to date whatever their
   // times; the record of those options goes before anything is written, so
@@ -681,7 +679,8 @@ int WorkerMain(ConversionJob& job) {
     WriteLogLine(log, kLogHeaderLine);
   }
 
-  job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, results);
+  TextFileLog runLog(log);
+  job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
 
   if (logOpen) {
     WriteLogLine(log, u"");

@@ -14,16 +14,16 @@
 #include "job/conversion_job.h"
 #include "job/messages.h"
 #include "job/options_record.h"
+#include "job/run_log.h"
 #include "job_test_support.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
 using jobtest::BmpBytes;
-using jobtest::ReadBytes;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -79,7 +79,8 @@ class PoolTest : public ::testing::Test {
   void WriteLibrary() {
     for (const std::string folder : {"A", "B", "B/B1", "C"}) {
       for (int i = 0; i < 6; ++i) {
-        WriteBytes(In(folder + "/k" + std::to_string(i) + ".wav"), WavBytes(22050, 16, 400 + 900 * i));
+        WriteBytes(In(folder + "/k" + std::to_string(i) + ".wav"),
+                   TriangleWaveFile(22050, 16, 400 + 900 * i));
       }
       WriteBytes(In(folder + "/bg.bmp"), BmpBytes(8, 5));
       WriteBytes(In(folder + "/song.bms"), "#TITLE t\r\n#WAV01 k0.wav\r\n#BMP01 bg.bmp\r\n");
@@ -94,18 +95,19 @@ class PoolTest : public ::testing::Test {
     ConversionJob job;
     jobtest::RecordingTarget target(job);
     if (!cancelText.empty()) target.CancelOnText(MSG_FILE_TEXT, cancelText);
-    job.settings = JobSettings{jobtest::ToText(In()), tmp.Text(output), options};
+    job.settings = JobSettings{PathText(In()), tmp.Text(output), options};
     job.target = &target;
     job.jobs = jobs;
     job.update = update;
     const fs::path logPath = tmp.path() / (output + ".log");
     fs::remove(logPath);
-    TextFile log;
-    EXPECT_TRUE(log.Open(jobtest::ToText(logPath), TextFileMode::Append));
+    TextFile file;
+    EXPECT_TRUE(file.Open(PathText(logPath), TextFileMode::Append));
+    TextFileLog log(file);
     Outcome outcome;
     outcome.completed =
         job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
-    log.Close();
+    file.Close();
     const std::string bytes = ReadBytes(logPath);
     for (std::size_t start = 0; start < bytes.size();) {
       std::size_t end = bytes.find("\r\n", start);
@@ -136,7 +138,7 @@ class PoolTest : public ::testing::Test {
     return times;
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   std::u16string cancelText;
 };
 
@@ -180,7 +182,7 @@ TEST_F(PoolTest, ProgressNamesEveryFileOnceAndFoldersInWalkOrder) {
 
 TEST_F(PoolTest, CancelAtAFileStartsNoMoreAndCountsWhatStarted) {
   for (int i = 0; i < 12; ++i)
-    WriteBytes(In("A/k" + std::to_string(i) + ".wav"), WavBytes(22050, 16, 500 + 100 * i));
+    WriteBytes(In("A/k" + std::to_string(i) + ".wav"), TriangleWaveFile(22050, 16, 500 + 100 * i));
   WriteBytes(In("B/b.txt"), "b");
   // The longest sound (fourth in the listing) starts first.
   cancelText = u"4/12 k11.wav";
@@ -189,7 +191,7 @@ TEST_F(PoolTest, CancelAtAFileStartsNoMoreAndCountsWhatStarted) {
   EXPECT_FALSE(outcome.completed);
   ASSERT_EQ(outcome.rows.size(), 2u);
   const FolderResult& last = outcome.rows.back();
-  EXPECT_EQ(last.folder, jobtest::ToText(In("A")));
+  EXPECT_EQ(last.folder, PathText(In("A")));
   EXPECT_EQ(last.status, FolderStatus::Cancelled);
   // Every file that started was finished and counted; the rest never began.
   const std::size_t started = Texts(outcome, MSG_FILE_TEXT).size();
@@ -197,7 +199,7 @@ TEST_F(PoolTest, CancelAtAFileStartsNoMoreAndCountsWhatStarted) {
   EXPECT_LT(started, 12u);
   std::size_t written = 0;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tmp.path() / "out")) {
-    EXPECT_FALSE(IsTemporaryName(jobtest::ToText(entry.path().filename()))) << entry.path();
+    EXPECT_FALSE(IsTemporaryName(PathText(entry.path().filename()))) << entry.path();
     if (entry.is_regular_file()) ++written;
   }
   EXPECT_EQ(written, started);
