@@ -20,6 +20,7 @@
 #include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
+#include "util/thread.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -160,6 +161,37 @@ TEST_F(PoolTest, FourThreadsGiveTheSerialRowsLogAndOutputs) {
   EXPECT_EQ(pooled.totals.bytesRead, serial.totals.bytesRead);
   EXPECT_EQ(pooled.totals.bytesWritten, serial.totals.bytesWritten);
   EXPECT_EQ(TreeContents(tmp.path() / "pooled"), TreeContents(tmp.path() / "serial"));
+}
+
+// Lets the first `allowed` threads start and refuses the rest, as a system
+// out of threads would.
+class LimitThreads : public ThreadStarter {
+ public:
+  explicit LimitThreads(int allowed) : allowed_(allowed), previous_(SetThreadStarter(this)) {}
+  ~LimitThreads() { SetThreadStarter(previous_); }
+  bool Start(std::thread& thread, std::function<void()> body) override {
+    if (allowed_ <= 0) return false;
+    --allowed_;
+    thread = std::thread(std::move(body));
+    return true;
+  }
+
+ private:
+  int allowed_;
+  ThreadStarter* previous_;
+};
+
+TEST_F(PoolTest, ThreadsTheSystemRefusesLeaveTheWorkToTheOthers) {
+  WriteLibrary();
+  const Outcome serial = Run("serial", 1);
+  for (const int allowed : {0, 1}) {
+    LimitThreads limit(allowed);
+    const std::string output = "limited" + std::to_string(allowed);
+    const Outcome limited = Run(output, 4);
+    EXPECT_TRUE(limited.completed);
+    EXPECT_EQ(limited.logLines, serial.logLines) << allowed;
+    EXPECT_EQ(TreeContents(tmp.path() / output), TreeContents(tmp.path() / "serial")) << allowed;
+  }
 }
 
 TEST_F(PoolTest, ProgressNamesEveryFileOnceAndFoldersInWalkOrder) {
