@@ -3,11 +3,14 @@
 #include <utility>
 
 #include "audio/wav_to_ogg_converter.h"
+#include "bms/bmson.h"
 #include "bms/script_rewriter.h"
 #include "bms/text_file.h"
 #include "image/bmp_to_png_converter.h"
+#include "job/chart_mode.h"
 #include "job/local_time.h"
 #include "job/messages.h"
+#include "job/reference_check.h"
 #include "job/run_log.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -43,13 +46,30 @@ bool IsScriptName(const std::u16string& name) {
          HasExtension(name, u".pms");
 }
 
-enum class Handler { Sound, Image, Script, Copy };
+enum class Handler { Sound, Image, Script, Bmson, Chart, Copy };
 
 // The first rule that applies wins; whatever no rule claims is copied.
-Handler ChooseHandler(OptionFlags options, const std::u16string& name) {
+// `namedExactly` matters to the chart-preserving mode only.
+Handler ChooseHandler(OptionFlags options, const std::u16string& name, bool namedExactly) {
+  if ((options & PreserveCharts) != 0) {
+    switch (ChoosePreservingRoute(options, name, namedExactly)) {
+      case PreservingRoute::Chart:
+        return Handler::Chart;
+      case PreservingRoute::Sound:
+        return Handler::Sound;
+      case PreservingRoute::Image:
+        return Handler::Image;
+      case PreservingRoute::Copy:
+        return Handler::Copy;
+    }
+  }
   if ((options & CompressSound) != 0 && HasExtension(name, u".wav")) return Handler::Sound;
   if ((options & CompressImages) != 0 && HasExtension(name, u".bmp")) return Handler::Image;
   if ((options & ScriptRewriteMask) != 0 && IsScriptName(name)) return Handler::Script;
+  // With the contents kept, a bmson chart is copied as it always was.
+  if ((options & ScriptRewriteMask) != 0 && (options & KeepBmsUnchanged) == 0 && IsBmsonName(name)) {
+    return Handler::Bmson;
+  }
   return Handler::Copy;
 }
 
@@ -96,9 +116,14 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
 
   const OptionFlags options = settings.options;
   const bool keepNames = (options & KeepBmsUnchanged) != 0;
-  const WavToOggConverter soundConverter;
+  const bool preserveCharts = (options & PreserveCharts) != 0;
+  // Only the chart-preserving mode reads the wider WAV layouts: it keeps
+  // whatever it cannot convert, where the other modes report it.
+  const WavToOggConverter soundConverter{.wideFormats = preserveCharts};
   const BmpToPngConverter imageConverter;
   const ScriptRewriter scriptRewriter = FromJobSettings(settings);
+  const BmsonRewriter bmsonRewriter{scriptRewriter.rewriteSound, scriptRewriter.rewriteImage};
+  if (preserveCharts && (options & CompressImages) != 0) exactImages.AddNamedBy(inputFolder, listing.files);
   const std::u16string fileCount = DecimalText(static_cast<std::int64_t>(listing.files.size()));
 
   std::int64_t position = 0;
@@ -110,7 +135,9 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
     std::u16string destination = CombinePath(outputFolder, name);
     bool handled = false;
     std::int32_t* counter = nullptr;
-    switch (ChooseHandler(options, name)) {
+    const Handler handler =
+        ChooseHandler(options, name, preserveCharts && exactImages.Contains(CombinePath(inputFolder, name)));
+    switch (handler) {
       case Handler::Sound:
         if (!keepNames) destination = ChangeExtension(destination, u".ogg");
         handled = soundConverter.Convert(source, destination);
@@ -125,10 +152,28 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
         handled = scriptRewriter.Rewrite(source, destination);
         counter = &row.bmsCount;
         break;
+      case Handler::Bmson:
+        handled = bmsonRewriter.Rewrite(source, destination);
+        counter = &row.bmsCount;
+        break;
+      case Handler::Chart:
+        handled = CopyFileOverwrite(source, destination);
+        counter = &row.bmsCount;
+        break;
       case Handler::Copy:
         handled = CopyFileOverwrite(source, destination);
         counter = &row.copiedCount;
         break;
+    }
+
+    // What the chart-preserving mode cannot convert stays as it is: its
+    // chart still names it under that name, so nothing is lost.
+    if (!handled && preserveCharts && (handler == Handler::Sound || handler == Handler::Image)) {
+      RemoveFile(ToNarrowPath(destination));
+      destination = CombinePath(outputFolder, name);
+      handled = CopyFileOverwrite(source, destination);
+      counter = &row.copiedCount;
+      if (handled) row.keptFiles.push_back(name);
     }
 
     if (handled) {
@@ -194,6 +239,11 @@ int WorkerMain(ConversionJob& job) {
   }
 
   job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, results);
+  // After the whole walk, so that a chart's references into its subfolders
+  // meet those subfolders' output.
+  if ((job.settings.options & CheckReferences) != 0 && !job.cancelRequested.load()) {
+    CheckChartReferences(job.settings, results);
+  }
 
   if (logOpen) {
     WriteLogLine(log, u"");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "job/chart_mode.h"
 #include "job/folder_result.h"
 #include "job/message_target.h"
 #include "job_settings/job_settings.h"
@@ -37,6 +38,9 @@ class ConversionJob {
   std::int32_t foldersTotal = 0;
   MessageTarget* target = nullptr;
   RunTotals totals;  // advanced by the walk, read after the worker has ended
+  // Under PreserveCharts with CompressImages: the images the charts met so
+  // far name exactly, which are copied instead of converted.
+  ExactImageSet exactImages;
 
   // Called on the worker right after a completed folder's row was appended
   // and its log line written, before the walk's last cancel check for that

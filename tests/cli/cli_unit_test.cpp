@@ -60,6 +60,19 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      false},
         ArgumentCase{"JsonAndYes", {"--json", "--yes", "in", "out"}, true, 0, true, true},
+        ArgumentCase{"PreserveClearsRepair",
+                     {"-rpw", "in", "out"},
+                     true,
+                     PreserveCharts | CompressSound,
+                     false,
+                     false},
+        ArgumentCase{"PreserveAndCheckLong",
+                     {"--preserve-charts", "--check", "-a", "in", "out"},
+                     true,
+                     PreserveCharts | CheckReferences | 0x07,
+                     false,
+                     false},
+        ArgumentCase{"PreserveWithKeepIsAUsageError", {"-p", "-k", "in", "out"}, false, 0, false, false},
         ArgumentCase{"OptionsAfterTheFolders", {"in", "out", "-w"}, true, CompressSound, false, false},
         ArgumentCase{"DoubleDashEndsOptions", {"--", "-in", "out"}, true, 0, false, false},
         ArgumentCase{"UnknownShort", {"-x", "in", "out"}, false, 0, false, false},
@@ -125,7 +138,8 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
   EXPECT_EQ(
       ResultJsonText({row}, totals, true),
       "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
-      "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"]}], "
+      "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"], "
+      "\"keptFiles\": []}], "
       "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
 }
 

@@ -1,5 +1,6 @@
 #include "job_test_support.h"
 
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -78,15 +79,19 @@ bool StartsWith(const std::string& bytes, const std::string& prefix) {
   return bytes.size() >= prefix.size() && bytes.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string WavBytes(std::uint32_t sampleRate, std::uint16_t bitsPerSample, std::uint32_t frames) {
+std::string WavBytes(std::uint32_t sampleRate, std::uint16_t bitsPerSample, std::uint32_t frames,
+                     std::uint16_t formatTag) {
   const std::uint16_t channels = 1;
-  const std::uint16_t blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
-  const std::uint32_t dataSize = frames * blockAlign;
+  const bool pcm = formatTag == 1 || formatTag == 3;
+  // Compressed layouts get blocks of raw bytes: their readers refuse them
+  // before looking at the data.
+  const std::uint16_t blockAlign = pcm ? static_cast<std::uint16_t>(channels * bitsPerSample / 8) : 256;
+  const std::uint32_t dataSize = pcm ? frames * blockAlign : blockAlign;
   std::string out = "RIFF";
   PutLe32(out, 36 + dataSize);
   out += "WAVEfmt ";
   PutLe32(out, 16);
-  PutLe16(out, 1);
+  PutLe16(out, formatTag);
   PutLe16(out, channels);
   PutLe32(out, sampleRate);
   PutLe32(out, sampleRate * blockAlign);
@@ -94,12 +99,23 @@ std::string WavBytes(std::uint32_t sampleRate, std::uint16_t bitsPerSample, std:
   PutLe16(out, bitsPerSample);
   out += "data";
   PutLe32(out, dataSize);
-  // A triangle wave: enough signal for the encoder, no floating point.
+  if (!pcm) return out + std::string(dataSize, '\x11');
+  // A triangle wave: enough signal for the encoder.
   for (std::uint32_t i = 0; i < frames; ++i) {
     const int phase = static_cast<int>(i % 64);
     const int level = phase < 32 ? phase - 16 : 48 - phase;  // -16..16
-    if (bitsPerSample == 8) {
+    if (formatTag == 3) {
+      const float sample = static_cast<float>(level) / 20.0f;
+      std::uint32_t bits;
+      std::memcpy(&bits, &sample, sizeof bits);
+      PutLe32(out, bits);
+    } else if (bitsPerSample == 8) {
       out += static_cast<char>(128 + level * 6);
+    } else if (bitsPerSample == 24) {
+      const std::uint32_t value = static_cast<std::uint32_t>(level * 1500 * 256);
+      out += static_cast<char>(value & 0xFF);
+      out += static_cast<char>((value >> 8) & 0xFF);
+      out += static_cast<char>((value >> 16) & 0xFF);
     } else {
       PutLe16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(level * 1500)));
     }

@@ -42,9 +42,10 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& path);
 bool StartsWith(const std::string& bytes, const std::string& prefix);
 
-// A short 16-bit (or 8-bit) PCM RIFF WAVE file.
+// A short mono RIFF WAVE file: integer PCM of 8, 16 or 24 bits (format tag
+// 1), 32-bit float (tag 3), or, for any other tag, one block of raw bytes.
 std::string WavBytes(std::uint32_t sampleRate = 22050, std::uint16_t bitsPerSample = 16,
-                     std::uint32_t frames = 2205);
+                     std::uint32_t frames = 2205, std::uint16_t formatTag = 1);
 // A small 24-bit uncompressed Windows bitmap.
 std::string BmpBytes(std::int32_t width = 4, std::int32_t height = 3);
 
