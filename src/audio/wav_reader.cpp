@@ -36,7 +36,7 @@ bool ReadWholeFile(std::FILE* file, std::unique_ptr<std::uint8_t[]>& bytes, std:
 
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
                   std::int32_t& length, WaveReadMode mode) {
-  std::FILE* file = OpenFile(ToNarrowPath(source), "rb");
+  std::FILE* file = OpenFile(source, "rb");
   if (file == nullptr) return false;
   std::unique_ptr<std::uint8_t[]> bytes;
   std::size_t size = 0;

@@ -295,7 +295,7 @@ bool WavToOggConverter::Convert(const std::u16string& source, const std::u16stri
     return false;
   }
 
-  FileHandle file(OpenFile(ToNarrowPath(destination), "wb"));
+  FileHandle file(OpenFile(destination, "wb"));
   if (!file) return false;
   const bool written =
       WriteHeaders(encoding, file.get()) && WriteAudio(encoding, format, samples.get(), length, file.get());

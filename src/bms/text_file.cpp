@@ -44,12 +44,10 @@ bool TextFile::Open(const std::u16string& path, TextFileMode mode) {
   lineBytes_.clear();
   blockSize_ = 0;
   blockPosition_ = 0;
-  const NarrowPath narrow = ToNarrowPath(path);
-  if (narrow.empty()) return false;
   // Binary modes: the line-end translation is done here, identically on
   // every platform.
   const char* openMode = mode == TextFileMode::Read ? "rb" : mode == TextFileMode::Write ? "wb" : "ab";
-  file_ = OpenFile(narrow, openMode);
+  file_ = OpenFile(path, openMode);
   return file_ != nullptr;
 }
 

@@ -28,7 +28,7 @@ bool ReadWholeFile(std::FILE* file, std::vector<std::uint8_t>& bytes) {
 
 bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
                     std::vector<std::uint8_t>& pixels) {
-  std::FILE* file = OpenFile(ToNarrowPath(source), "rb");
+  std::FILE* file = OpenFile(source, "rb");
   if (file == nullptr) return false;
   std::vector<std::uint8_t> bytes;
   const bool read = ReadWholeFile(file, bytes);

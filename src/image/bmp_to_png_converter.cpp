@@ -134,8 +134,7 @@ bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16stri
   std::vector<std::uint8_t> pixels;
   if (!ReadBitmapFile(source, info, colorTable, pixels)) return false;
 
-  const NarrowPath narrowDestination = ToNarrowPath(destination);
-  std::FILE* file = OpenFile(narrowDestination, "wb");
+  std::FILE* file = OpenFile(destination, "wb");
   if (file == nullptr) return false;
 
   const std::size_t height = static_cast<std::size_t>(info.height);
@@ -171,6 +170,6 @@ bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16stri
 
   bool written = WritePng(file, image);
   if (std::fclose(file) != 0) written = false;
-  if (!written) RemoveFile(narrowDestination);
+  if (!written) RemoveFile(destination);
   return written;
 }

@@ -1,5 +1,7 @@
 #include "job/conversion_job.h"
 
+#include <new>
+#include <unordered_set>
 #include <utility>
 
 #include "audio/wav_to_ogg_converter.h"
@@ -31,7 +33,8 @@ bool ListFolder(const std::u16string& folder, FolderListing& listing) {
   std::vector<DirectoryEntry> entries;
   if (!ListDirectory(folder, entries)) return false;
   for (DirectoryEntry& entry : entries) {
-    if (entry.name == u"." || entry.name == u"..") continue;
+    // Another run's unfinished output is nobody's input.
+    if (entry.name == u"." || entry.name == u".." || IsTemporaryName(entry.name)) continue;
     if (entry.isDirectory) {
       if (!entry.isLink) listing.subfolders.push_back(std::move(entry.name));
     } else {
@@ -73,12 +76,78 @@ Handler ChooseHandler(OptionFlags options, const std::u16string& name, bool name
   return Handler::Copy;
 }
 
+// The converters and rewriters of one folder's run.
+struct Handlers {
+  WavToOggConverter sound;
+  BmpToPngConverter image;
+  ScriptRewriter script;
+  BmsonRewriter bmson;
+};
+
+// The name under which a folder that could not be listed is named among its
+// own row's failed entries: its last component with a trailing separator,
+// which marks it as the folder rather than a file in it.
+std::u16string FolderEntryName(const std::u16string& folder) {
+  std::size_t end = folder.size();
+  while (end > 1 && folder[end - 1] == kPathSeparator) --end;
+  const std::size_t start = folder.find_last_of(kPathSeparator, end - 1);
+  std::u16string name = start == std::u16string::npos || end <= 1 ? folder.substr(0, end)
+                                                                  : folder.substr(start + 1, end - start - 1);
+  if (name.empty() || name.back() != kPathSeparator) name += kPathSeparator;
+  return name;
+}
+
+// Runs one handler from source to destination. An allocation that fails
+// inside a handler fails that file only; the run goes on.
+bool RunHandler(Handler handler, const Handlers& handlers, const std::u16string& source,
+                const std::u16string& destination) {
+  try {
+    switch (handler) {
+      case Handler::Sound:
+        return handlers.sound.Convert(source, destination);
+      case Handler::Image:
+        return handlers.image.Convert(source, destination);
+      case Handler::Script:
+        return handlers.script.Rewrite(source, destination);
+      case Handler::Bmson:
+        return handlers.bmson.Rewrite(source, destination);
+      case Handler::Chart:
+      case Handler::Copy:
+        return CopyFileOverwrite(source, destination);
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return false;
+}
+
 }  // namespace
 
 void ConversionJob::SendText(std::uint32_t message, std::u16string text) {
   if (target == nullptr) return;
   // The receiver owns the text from here on and frees it after handling.
   target->SendToDialog(message, 0, TextParam(std::move(text)));
+}
+
+void ConversionJob::CommitFolder(const std::vector<PendingFile>& pending,
+                                 const std::vector<PendingSource>& sources, FolderResult& row,
+                                 FolderStatus& errorState) {
+  std::vector<bool> committed;
+  CommitFiles(pending, committed);
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    if (committed[i]) {
+      ++*sources[i].counter;
+      if (sources[i].kept) row.keptFiles.push_back(sources[i].name);
+      ++totals.files;
+      const long long readSize = FileSize(sources[i].source);
+      const long long writtenSize = FileSize(pending[i].destination);
+      if (readSize > 0) totals.bytesRead += readSize;
+      if (writtenSize > 0) totals.bytesWritten += writtenSize;
+    } else {
+      RemoveFile(pending[i].temporary);
+      errorState = FolderStatus::HasErrors;
+      row.AddErrorFile(sources[i].name);
+    }
+  }
 }
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
@@ -94,12 +163,22 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
   }
   SendText(MSG_FOLDER_TEXT, inputFolder);
 
+  // The folder stays open while it is worked on, so that its files are
+  // reached relative to it at any depth and path length.
+  FolderScope inputScope(inputFolder);
+
   // The whole listing is read before anything is written, so the output the
   // walk creates can never show up in a listing it is still working through.
   FolderListing listing;
   if (!ListFolder(inputFolder, listing)) {
+    // Its files would vanish without a word: the folder itself is the
+    // failed entry, and the row is logged like any other.
+    row.status = FolderStatus::HasErrors;
+    row.AddErrorFile(FolderEntryName(inputFolder));
     results.push_back(row);
-    return true;
+    WriteLogLine(log, FolderLogLine(row));
+    if (onFolderLogged) onFolderLogged(row);
+    return !cancelRequested.load();
   }
 
   if (cancelRequested.load()) {
@@ -113,88 +192,98 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
     results.push_back(row);
     return true;
   }
+  FolderScope outputScope(outputFolder);
+  RemoveStaleTemporaries(outputFolder);
 
   const OptionFlags options = settings.options;
   const bool keepNames = (options & KeepBmsUnchanged) != 0;
   const bool preserveCharts = (options & PreserveCharts) != 0;
+  Handlers handlers;
   // Only the chart-preserving mode reads the wider WAV layouts: it keeps
   // whatever it cannot convert, where the other modes report it.
-  const WavToOggConverter soundConverter{.wideFormats = preserveCharts};
-  const BmpToPngConverter imageConverter;
-  const ScriptRewriter scriptRewriter = FromJobSettings(settings);
-  const BmsonRewriter bmsonRewriter{scriptRewriter.rewriteSound, scriptRewriter.rewriteImage};
+  handlers.sound.wideFormats = preserveCharts;
+  handlers.script = FromJobSettings(settings);
+  handlers.bmson = BmsonRewriter{handlers.script.rewriteSound, handlers.script.rewriteImage};
   if (preserveCharts && (options & CompressImages) != 0) exactImages.AddNamedBy(inputFolder, listing.files);
   const std::u16string fileCount = DecimalText(static_cast<std::int64_t>(listing.files.size()));
+  // The output names this run has written in this folder, by the file
+  // system's comparison: the first file to write a name keeps it.
+  std::unordered_set<std::u16string> written;
+  // The folder's completed temporaries, renamed together at its end so that
+  // one flush of the disk serves them all.
+  std::vector<PendingFile> pending;
+  std::vector<PendingSource> pendingFiles;
 
   std::int64_t position = 0;
   for (const std::u16string& name : listing.files) {
     ++position;
     SendText(MSG_FILE_TEXT, DecimalText(position) + u'/' + fileCount + u' ' + name);
 
-    const std::u16string source = CombinePath(inputFolder, name);
-    std::u16string destination = CombinePath(outputFolder, name);
-    bool handled = false;
-    std::int32_t* counter = nullptr;
     const Handler handler =
         ChooseHandler(options, name, preserveCharts && exactImages.Contains(CombinePath(inputFolder, name)));
+    std::u16string outputName = name;
+    std::int32_t* counter = &row.copiedCount;
     switch (handler) {
       case Handler::Sound:
-        if (!keepNames) destination = ChangeExtension(destination, u".ogg");
-        handled = soundConverter.Convert(source, destination);
+        if (!keepNames) outputName = ChangeExtension(name, u".ogg");
         counter = &row.soundCount;
         break;
       case Handler::Image:
-        if (!keepNames) destination = ChangeExtension(destination, u".png");
-        handled = imageConverter.Convert(source, destination);
+        if (!keepNames) outputName = ChangeExtension(name, u".png");
         counter = &row.imageCount;
         break;
       case Handler::Script:
-        handled = scriptRewriter.Rewrite(source, destination);
-        counter = &row.bmsCount;
-        break;
       case Handler::Bmson:
-        handled = bmsonRewriter.Rewrite(source, destination);
-        counter = &row.bmsCount;
-        break;
       case Handler::Chart:
-        handled = CopyFileOverwrite(source, destination);
         counter = &row.bmsCount;
         break;
       case Handler::Copy:
-        handled = CopyFileOverwrite(source, destination);
-        counter = &row.copiedCount;
         break;
     }
 
-    // What the chart-preserving mode cannot convert stays as it is: its
-    // chart still names it under that name, so nothing is lost.
-    if (!handled && preserveCharts && (handler == Handler::Sound || handler == Handler::Image)) {
-      RemoveFile(ToNarrowPath(destination));
-      destination = CombinePath(outputFolder, name);
-      handled = CopyFileOverwrite(source, destination);
-      counter = &row.copiedCount;
-      if (handled) row.keptFiles.push_back(name);
+    bool handled = false;
+    bool kept = false;
+    // A later file that maps to a name already written fails rather than
+    // overwrite it.
+    if (written.count(FileNameKey(outputName)) == 0) {
+      // The handler writes a temporary beside the final name; only complete
+      // files are flushed and renamed to it, and a failure leaves an earlier
+      // file of that name as it was.
+      const std::u16string source = CombinePath(inputFolder, name);
+      const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
+      handled = RunHandler(handler, handlers, source, temporary);
+      // What the chart-preserving mode cannot convert stays as it is: its
+      // chart still names it under that name, so nothing is lost.
+      if (!handled && preserveCharts && (handler == Handler::Sound || handler == Handler::Image) &&
+          written.count(FileNameKey(name)) == 0) {
+        RemoveFile(temporary);
+        outputName = name;
+        counter = &row.copiedCount;
+        kept = true;
+        handled = RunHandler(Handler::Copy, handlers, source, temporary);
+      }
+      if (handled) {
+        written.insert(FileNameKey(outputName));
+        pending.push_back(PendingFile{temporary, CombinePath(outputFolder, outputName)});
+        pendingFiles.push_back(PendingSource{name, source, counter, kept});
+      } else {
+        RemoveFile(temporary);
+      }
     }
-
-    if (handled) {
-      ++*counter;
-      ++totals.files;
-      const long long readSize = FileSize(source);
-      const long long writtenSize = FileSize(destination);
-      if (readSize > 0) totals.bytesRead += readSize;
-      if (writtenSize > 0) totals.bytesWritten += writtenSize;
-    } else {
-      // A failed file leaves whatever its handler wrote; the row names it.
+    if (!handled) {
       errorState = FolderStatus::HasErrors;
       row.AddErrorFile(name);
     }
 
     if (cancelRequested.load()) {
+      // What was handled is kept and counted.
+      CommitFolder(pending, pendingFiles, row, errorState);
       row.status = FolderStatus::Cancelled;
       results.push_back(row);
       return false;
     }
   }
+  CommitFolder(pending, pendingFiles, row, errorState);
 
   row.status = errorState;
   results.push_back(row);
@@ -216,6 +305,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
 
 std::int32_t ConversionJob::CountFolders(const std::u16string& folder) const {
   if ((settings.options & IncludeSubfolders) == 0) return 1;
+  FolderScope scope(folder);
   FolderListing listing;
   if (!ListFolder(folder, listing)) return 0;
   std::int32_t sum = 0;

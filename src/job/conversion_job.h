@@ -10,6 +10,7 @@
 #include "job/folder_result.h"
 #include "job/message_target.h"
 #include "job_settings/job_settings.h"
+#include "util/file_system.h"
 #include "util/thread.h"
 
 class TextFile;
@@ -63,8 +64,21 @@ class ConversionJob {
   void PrepareProgress();
 
  private:
+  // A handled file whose output waits under a temporary name.
+  struct PendingSource {
+    std::u16string name;
+    std::u16string source;
+    std::int32_t* counter;
+    bool kept = false;  // copied unconverted by the chart-preserving mode
+  };
+
   // Sends a text message; the receiver takes the text over (TakeTextParam).
   void SendText(std::uint32_t message, std::u16string text);
+
+  // Renames a folder's completed outputs to their final names and counts
+  // them; one that cannot be renamed is a failed file.
+  void CommitFolder(const std::vector<PendingFile>& pending, const std::vector<PendingSource>& sources,
+                    FolderResult& row, FolderStatus& errorState);
 };
 
 // The worker's procedure: prepares the progress range, opens the log and

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,8 +8,14 @@
 #include "util/path.h"
 
 // The file system as the rest of the program sees it. One implementation per
-// platform (file_system_posix.cpp, file_system_win32.cpp); nothing else calls
-// the OS for files.
+// platform (file_system_posix.cpp, file_system_win32.cpp) holds the system
+// calls; file_system.cpp holds what both share. Nothing else calls the OS
+// for files.
+//
+// Files and folders are reached under their own names: UTF-8 bytes on POSIX,
+// UTF-16 through the wide calls on Windows, so any name the file system
+// holds can be read and written, whether code page 932 has a form for it or
+// not. Paths of any length are accepted.
 
 struct DirectoryEntry {
   std::u16string name;       // as the listing gives it, decoded to UTF-16
@@ -16,24 +23,30 @@ struct DirectoryEntry {
   bool isLink = false;       // a symbolic link (or junction) itself
 };
 
-// Lists a folder's entries, "." and ".." excluded. On POSIX the entries are
-// sorted by their raw names so that a run is deterministic. Names that are
-// not UTF-8 are decoded as code page 932 where that works, otherwise with
-// U+FFFD for the bytes that do not decode (such a file cannot be opened, and
-// fails visibly). False when the folder cannot be listed.
+// Lists a folder's entries, "." and ".." excluded, sorted so that a run is
+// deterministic. On POSIX, names that are not UTF-8 are decoded as code page
+// 932 where that works, otherwise with U+FFFD for the bytes that do not
+// decode (such an entry cannot be opened, and fails visibly). False when the
+// folder cannot be listed.
 bool ListDirectory(const std::u16string& folder, std::vector<DirectoryEntry>& entries);
 
-// Copies the bytes of a file, replacing an existing destination.
+// Copies the bytes of a regular file, replacing an existing destination.
 bool CopyFileOverwrite(const std::u16string& source, const std::u16string& destination);
 
-// Opens a file by its narrow path with an fopen mode ("rb", "wb", "r", "w",
-// "a", ...). Text modes get no translation from the platform: callers that
-// want CR LF handling do it themselves. An empty path fails. For reading, a
-// name stored in code page 932 bytes (from an archive made on Windows) is
-// found as well as its UTF-8 form; new files are created under UTF-8 names.
+// Opens a file with an fopen mode ("rb", "wb", "ab", ...). Text modes get no
+// translation from the platform: callers that want CR LF handling do it
+// themselves. Only regular files (or links to them) are opened; a FIFO, a
+// device or a socket fails at once instead of blocking or reading without
+// end. For reading, a POSIX name stored in code page 932 bytes (from an
+// archive made on Windows) is found as well as its UTF-8 form; new files are
+// created under UTF-8 names.
+std::FILE* OpenFile(const std::u16string& path, const char* mode);
+
+// The same for a path in its code page 932 byte form; an empty path fails.
 std::FILE* OpenFile(const NarrowPath& path, const char* mode);
 
-// Removes a file by its narrow path; true when it is gone.
+// Removes a file; true when it is gone (also when it was never there).
+bool RemoveFile(const std::u16string& path);
 bool RemoveFile(const NarrowPath& path);
 
 // The size of a file in bytes, or -1.
@@ -51,3 +64,67 @@ bool DirectoryExists(const std::u16string& path);
 
 // The process's current folder, or empty when it cannot be read.
 std::u16string CurrentDirectory();
+
+// The key under which the file system tells names apart: two names with the
+// same key name the same file in one folder. Exact on POSIX; on Windows
+// letters compare without regard to case.
+std::u16string FileNameKey(const std::u16string& name);
+
+// While a FolderScope lives, operations on the entries of its folder (paths
+// that are the folder joined with one name, as CombinePath forms them)
+// resolve that name against an open handle of the folder instead of the
+// whole path, so their cost does not grow with the folder's depth and the
+// path may be longer than the system's limit. A scope opened inside another
+// scope's folder is opened relative to it. Scopes nest on one thread, last
+// opened first closed, and only the innermost ones keep handles open, so a
+// deep tree does not run out of them. Where the platform has no such handles
+// the scope changes nothing.
+class FolderScope {
+ public:
+  explicit FolderScope(const std::u16string& folder);
+  ~FolderScope();
+  FolderScope(const FolderScope&) = delete;
+  FolderScope& operator=(const FolderScope&) = delete;
+
+ private:
+  bool opened_ = false;
+};
+
+// Output is written under a temporary name in the destination folder and
+// renamed to its final name only when complete, so a killed run, a full disk
+// or a second run into the same folder never leaves a partial file under a
+// final name. Temporary names are ".hoshibako-PID-N.tmp": the writing
+// process's id and a number unique within it.
+
+// A fresh temporary file name (name only) for this process.
+std::u16string NewTemporaryName();
+
+// True when the name has the form of a temporary name; `pid` gets the id of
+// the process that made it.
+bool IsTemporaryName(const std::u16string& name, std::uint32_t* pid = nullptr);
+
+// A completely written temporary file and the final name it is to take.
+struct PendingFile {
+  std::u16string temporary;
+  std::u16string destination;
+};
+
+// Flushes completely written temporary files of one folder to the disk and
+// renames each over its destination, replacing an earlier file of that name
+// in one step. `committed` gets one answer per file; a temporary that was
+// not renamed is left for the caller to remove. The flush is done for the
+// whole batch where the platform allows it (on Linux one flush of the file
+// system instead of one per file, which costs milliseconds each).
+void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& committed);
+
+// The same for one file: true when it was renamed.
+bool CommitFile(const std::u16string& temporary, const std::u16string& destination);
+
+// Removes the temporary files in the folder that were left by processes
+// that no longer run; those of running processes (this one included) stay.
+// Returns how many were removed.
+int RemoveStaleTemporaries(const std::u16string& folder);
+
+// This process's id, and whether a process with the given id runs.
+std::uint32_t CurrentProcessId();
+bool ProcessIsRunning(std::uint32_t pid);

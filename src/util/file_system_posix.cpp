@@ -1,12 +1,18 @@
-// The file system on POSIX. Names on disk are UTF-8 bytes; the program's
-// paths are UTF-16 and its narrow paths code page 932. Song folders unpacked
-// from archives made on Windows often carry Shift_JIS bytes as names, so a
-// path is looked up component by component: the UTF-8 form first, then the
-// code page 932 bytes, then any entry of the folder whose decoded name is the
-// same. New files and folders are always created under the UTF-8 form.
+// The file system on POSIX. Names on disk are bytes, UTF-8 as a rule; the
+// program's paths are UTF-16. Song folders unpacked from archives made on
+// Windows often carry Shift_JIS bytes as names, so an existing name is
+// looked up as its UTF-8 form first, then as its code page 932 bytes, then
+// as any entry of the folder whose decoded name is the same. New files and
+// folders are always created under the UTF-8 form, without a lookup.
+//
+// Every operation works on a folder descriptor and one name (openat and its
+// relatives): a path is split into its folder and last name, and the folder
+// is either the descriptor of an open FolderScope or opened component by
+// component. Neither limits the path's length.
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -23,9 +29,88 @@
 
 namespace {
 
-bool Exists(const std::string& bytes) {
-  struct stat st;
-  return lstat(bytes.c_str(), &st) == 0;
+// A descriptor closed with its owner.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    Reset(other.Release());
+    return *this;
+  }
+  ~Fd() { Reset(); }
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// One FolderScope of this thread: its folder as a key, the descriptor while
+// it is held open, the folder's identity, and the scope it was opened from.
+struct ScopeEntry {
+  std::u16string key;
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+  int parent = -1;  // index into the scope stack, or -1
+};
+
+thread_local std::vector<ScopeEntry> scopes;
+
+bool IsSeparator(char16_t c) { return c == u'/'; }
+
+// The path without trailing separators, the root "/" excepted.
+std::u16string StripTrailing(const std::u16string& path) {
+  std::size_t end = path.size();
+  while (end > 1 && IsSeparator(path[end - 1])) --end;
+  return path.substr(0, end);
+}
+
+// The folder part and the last name of a path (without trailing separators).
+// The folder part is empty for a bare name (the current folder).
+bool SplitPath(const std::u16string& path, std::u16string& folder, std::u16string& name) {
+  const std::u16string whole = StripTrailing(path);
+  if (whole.empty()) return false;
+  if (whole == u"/") {
+    folder = u"/";
+    name = u".";
+    return true;
+  }
+  const std::size_t slash = whole.find_last_of(u'/');
+  if (slash == std::u16string::npos) {
+    folder.clear();
+    name = whole;
+  } else {
+    folder = StripTrailing(whole.substr(0, slash + 1));
+    name = whole.substr(slash + 1);
+  }
+  return true;
+}
+
+// The key of a folder in the scope stack: the form its entries' paths have
+// once CombinePath has joined a name to it, less that name.
+std::u16string ScopeKey(const std::u16string& folder) {
+  std::u16string joined = CombinePath(folder, u"x");
+  joined.pop_back();
+  return StripTrailing(joined);
+}
+
+// The descriptor of an open scope for the folder, or -1.
+int ScopeDescriptor(const std::u16string& folderKey) {
+  for (auto it = scopes.rbegin(); it != scopes.rend(); ++it) {
+    if (it->fd >= 0 && it->key == folderKey) return it->fd;
+  }
+  return -1;
 }
 
 // The UTF-16 name of an entry as stored on disk.
@@ -41,17 +126,19 @@ std::u16string DecodeName(const std::string& raw) {
   return name;
 }
 
-std::string JoinBytes(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+bool EntryExists(int folder, const std::string& name) {
+  struct stat st;
+  return fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Finds the on-disk bytes of one name inside an existing folder, or returns
-// false when no entry matches.
-bool FindComponent(const std::string& folder, const std::u16string& name, std::string& found) {
+// The bytes under which an existing entry of the folder is stored, or false.
+bool FindName(int folder, const std::u16string& name, std::string& found) {
   const std::string utf8 = Utf16ToUtf8(name);
-  if (Exists(JoinBytes(folder, utf8))) {
+  if (name == u"." || name == u"..") {
+    found = utf8;
+    return true;
+  }
+  if (EntryExists(folder, utf8)) {
     found = utf8;
     return true;
   }
@@ -59,15 +146,23 @@ bool FindComponent(const std::string& folder, const std::u16string& name, std::s
   // silently match some other entry.
   if (name.find(u'\xFFFD') != std::u16string::npos) return false;
   std::string cp932;
-  if (Utf16ToCp932(name, cp932, false) && cp932 != utf8 && Exists(JoinBytes(folder, cp932))) {
+  if (Utf16ToCp932(name, cp932, false) && cp932 != utf8 && EntryExists(folder, cp932)) {
     found = cp932;
     return true;
   }
   // Only entries that are not UTF-8 are left to match, and those decode to
   // something other than plain ASCII: an ASCII name needs no folder scan.
   if (std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; })) return false;
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return false;
+  const int copy =
+      folder == AT_FDCWD ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : fcntl(folder, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return false;
+  DIR* dir = fdopendir(copy);
+  if (dir == nullptr) {
+    close(copy);
+    return false;
+  }
+  // A duplicate shares the reading position of the folder it was made from.
+  rewinddir(dir);
   bool matched = false;
   while (dirent* entry = readdir(dir)) {
     const std::string raw = entry->d_name;
@@ -81,42 +176,142 @@ bool FindComponent(const std::string& folder, const std::u16string& name, std::s
   return matched;
 }
 
-// The bytes under which the OS knows a path. Components that do not exist
-// (yet) keep their UTF-8 form, so creating a file or folder uses that.
-std::string OsPath(const std::u16string& path) {
-  const std::string direct = Utf16ToUtf8(path);
-  if (path.empty() || Exists(direct)) return direct;
-  // The usual miss is a file about to be created in a folder that exists
-  // under its UTF-8 name: only the last component needs looking up.
-  const std::size_t slash = path.find_last_of(u'/');
-  if (slash != std::u16string::npos && slash > 0 && slash + 1 < path.size()) {
-    const std::string parent = Utf16ToUtf8(path.substr(0, slash));
-    const std::u16string last = path.substr(slash + 1);
-    if (last != u"." && last != u".." && Exists(parent)) {
-      std::string part;
-      if (!FindComponent(parent, last, part)) part = Utf16ToUtf8(last);
-      return JoinBytes(parent, part);
-    }
-  }
-  std::size_t start = PathRootLength(path);
-  std::string result(start, '/');
-  bool resolving = true;
-  while (start < path.size()) {
+int OpenFolderAt(int folder, const std::string& name) {
+  return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Opens a folder by its whole path, one component after the other, so that
+// no single call sees more than one name. With `create`, missing folders
+// are made on the way.
+Fd OpenFolderPath(const std::u16string& path, bool create) {
+  if (path.empty()) return Fd(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  std::size_t start = 0;
+  Fd current(open(IsSeparator(path[0]) ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  while (current.Get() >= 0 && start < path.size()) {
     std::size_t end = path.find(u'/', start);
     if (end == std::u16string::npos) end = path.size();
     const std::u16string name = path.substr(start, end - start);
-    std::string part;
-    if (name.empty() || name == u"." || name == u"..") {
-      part = Utf16ToUtf8(name);
-    } else if (!resolving || !FindComponent(result, name, part)) {
-      resolving = false;
-      part = Utf16ToUtf8(name);
-    }
-    result = name.empty() ? result : JoinBytes(result, part);
-    if (end < path.size() && name.empty()) result += '/';
     start = end + 1;
+    if (name.empty() || name == u".") continue;
+    std::string bytes;
+    if (!FindName(current.Get(), name, bytes)) {
+      if (!create) return Fd();
+      bytes = Utf16ToUtf8(name);
+      if (mkdirat(current.Get(), bytes.c_str(), 0777) != 0 && errno != EEXIST) return Fd();
+    }
+    current = Fd(OpenFolderAt(current.Get(), bytes));
   }
-  return result;
+  return current;
+}
+
+// Where the OS finds a path: the descriptor of its folder and the bytes of
+// its last name.
+struct Location {
+  int folder = -1;
+  Fd owned;  // the folder's descriptor when it was opened for this lookup
+  std::string name;
+};
+
+enum class Lookup { Existing, Create };
+
+// `Create` takes the UTF-8 form of the last name without looking for an
+// existing entry, so making a new file never scans its folder.
+bool Locate(const std::u16string& path, Lookup lookup, Location& location) {
+  std::u16string folder;
+  std::u16string name;
+  if (!SplitPath(path, folder, name)) return false;
+  if (folder.empty()) {
+    location.folder = AT_FDCWD;
+  } else {
+    location.folder = ScopeDescriptor(folder);
+    if (location.folder < 0) {
+      location.owned = OpenFolderPath(folder, false);
+      location.folder = location.owned.Get();
+      if (location.folder < 0) return false;
+    }
+  }
+  if (lookup == Lookup::Create || name == u"." || name == u"..") {
+    location.name = Utf16ToUtf8(name);
+    return true;
+  }
+  return FindName(location.folder, name, location.name);
+}
+
+// Splits an fopen mode into open flags. "b", "t" and "e" add nothing here.
+int OpenFlags(const char* mode) {
+  const bool plus = std::strchr(mode, '+') != nullptr;
+  int flags = O_CLOEXEC;
+  switch (mode[0]) {
+    case 'r':
+      flags |= plus ? O_RDWR : O_RDONLY;
+      break;
+    case 'w':
+      flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      break;
+    case 'a':
+      flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      break;
+    default:
+      return -1;
+  }
+  if (std::strchr(mode, 'x') != nullptr) flags |= O_EXCL;
+  return flags;
+}
+
+// What may be opened: for reading, a regular file only, since a FIFO, a
+// socket or a device such as /dev/zero could block or never end; for
+// writing, also a character device (/dev/null, /dev/full), which takes or
+// refuses the bytes at once.
+bool Openable(const struct stat& st, int flags) {
+  return S_ISREG(st.st_mode) || (S_ISCHR(st.st_mode) && (flags & O_ACCMODE) == O_WRONLY);
+}
+
+// Opens a file (or a link to one) that Openable allows; anything else fails
+// without blocking: the type is checked before the open, the open itself
+// does not wait (a FIFO would wait for its other end), and the type is
+// checked again on what was opened, in case the entry changed in between.
+Fd OpenRegular(int folder, const std::string& name, int flags) {
+  struct stat st;
+  if (fstatat(folder, name.c_str(), &st, 0) == 0) {
+    if (!Openable(st, flags)) return Fd();
+  } else if (errno != ENOENT || (flags & O_CREAT) == 0) {
+    return Fd();
+  }
+  Fd fd(openat(folder, name.c_str(), flags | O_NONBLOCK, 0666));
+  if (fd.Get() < 0) return Fd();
+  if (fstat(fd.Get(), &st) != 0 || !Openable(st, flags)) return Fd();
+  const int status = fcntl(fd.Get(), F_GETFL);
+  if (status < 0 || fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0) return Fd();
+  return fd;
+}
+
+std::FILE* OpenStream(const std::u16string& path, const char* mode) {
+  const int flags = OpenFlags(mode);
+  if (flags < 0) return nullptr;
+  Location location;
+  if (!Locate(path, (flags & O_CREAT) != 0 ? Lookup::Create : Lookup::Existing, location)) return nullptr;
+  Fd fd = OpenRegular(location.folder, location.name, flags);
+  if (fd.Get() < 0) return nullptr;
+  std::string streamMode;
+  for (const char* m = mode; *m != '\0'; ++m) {
+    if (*m == 'r' || *m == 'w' || *m == 'a' || *m == '+') streamMode += *m;
+  }
+  std::FILE* file = fdopen(fd.Get(), streamMode.c_str());
+  if (file != nullptr) fd.Release();
+  return file;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t w = write(fd, data, size);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += w;
+    size -= static_cast<std::size_t>(w);
+  }
+  return true;
 }
 
 bool NarrowToWide(const NarrowPath& path, std::u16string& wide) {
@@ -125,145 +320,268 @@ bool NarrowToWide(const NarrowPath& path, std::u16string& wide) {
 
 }  // namespace
 
+FolderScope::FolderScope(const std::u16string& folder) {
+  ScopeEntry entry;
+  entry.key = ScopeKey(folder);
+  if (entry.key.empty()) return;
+  Fd fd;
+  std::u16string parent;
+  std::u16string name;
+  int parentIndex = -1;
+  if (SplitPath(entry.key, parent, name) && name != u"." && name != u"..") {
+    for (int i = static_cast<int>(scopes.size()) - 1; i >= 0; --i) {
+      if (scopes[static_cast<std::size_t>(i)].fd >= 0 && scopes[static_cast<std::size_t>(i)].key == parent) {
+        parentIndex = i;
+        break;
+      }
+    }
+  }
+  if (parentIndex >= 0) {
+    std::string bytes;
+    if (FindName(scopes[static_cast<std::size_t>(parentIndex)].fd, name, bytes)) {
+      fd = Fd(OpenFolderAt(scopes[static_cast<std::size_t>(parentIndex)].fd, bytes));
+    }
+  } else {
+    fd = OpenFolderPath(entry.key, false);
+  }
+  struct stat st;
+  if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0) return;
+  entry.device = st.st_dev;
+  entry.inode = st.st_ino;
+  entry.parent = parentIndex;
+  // The parent is not needed while this folder is worked on; closing it
+  // keeps the number of open descriptors independent of the depth.
+  if (parentIndex >= 0) {
+    ScopeEntry& above = scopes[static_cast<std::size_t>(parentIndex)];
+    close(above.fd);
+    above.fd = -1;
+  }
+  entry.fd = fd.Release();
+  scopes.push_back(std::move(entry));
+  opened_ = true;
+}
+
+FolderScope::~FolderScope() {
+  if (!opened_ || scopes.empty()) return;
+  ScopeEntry entry = std::move(scopes.back());
+  scopes.pop_back();
+  if (entry.parent >= 0 && static_cast<std::size_t>(entry.parent) < scopes.size()) {
+    ScopeEntry& parent = scopes[static_cast<std::size_t>(entry.parent)];
+    if (parent.fd < 0 && entry.fd >= 0) {
+      // Back up through "..", which is the parent unless the tree was moved
+      // meanwhile; the identity check tells, and the path is the fallback.
+      Fd up(OpenFolderAt(entry.fd, ".."));
+      struct stat st;
+      if (up.Get() < 0 || fstat(up.Get(), &st) != 0 || st.st_dev != parent.device ||
+          st.st_ino != parent.inode) {
+        up = OpenFolderPath(parent.key, false);
+      }
+      parent.fd = up.Release();
+    }
+  }
+  if (entry.fd >= 0) close(entry.fd);
+}
+
 bool ListDirectory(const std::u16string& folder, std::vector<DirectoryEntry>& entries) {
   entries.clear();
-  const std::string base = OsPath(folder);
-  DIR* dir = opendir(base.empty() ? "." : base.c_str());
+  if (folder.empty()) return false;
+  const int scoped = ScopeDescriptor(ScopeKey(folder));
+  Fd fd(scoped >= 0 ? fcntl(scoped, F_DUPFD_CLOEXEC, 0)
+                    : OpenFolderPath(StripTrailing(folder), false).Release());
+  if (fd.Get() < 0) return false;
+  DIR* dir = fdopendir(fd.Get());
   if (dir == nullptr) return false;
-  std::vector<std::string> names;
+  const int dirFd = fd.Release();
+  // A duplicate shares the reading position of the scope's descriptor.
+  rewinddir(dir);
+  std::vector<std::pair<std::string, unsigned char>> names;
+  errno = 0;
   while (dirent* entry = readdir(dir)) {
     const std::string raw = entry->d_name;
     if (raw == "." || raw == "..") continue;
-    names.push_back(raw);
+    names.emplace_back(raw, entry->d_type);
   }
-  closedir(dir);
+  const bool complete = errno == 0;
   std::sort(names.begin(), names.end());
   entries.reserve(names.size());
-  for (const std::string& raw : names) {
+  for (const auto& [raw, type] : names) {
     DirectoryEntry entry;
     entry.name = DecodeName(raw);
-    const std::string full = JoinBytes(base, raw);
     struct stat st;
-    if (lstat(full.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    unsigned char kind = type;
+    // Some file systems leave the type to a separate query.
+    if (kind == DT_UNKNOWN && fstatat(dirFd, raw.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      kind = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    }
+    if (kind == DT_LNK) {
       entry.isLink = true;
-      entry.isDirectory = stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      entry.isDirectory = fstatat(dirFd, raw.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
     } else {
-      entry.isDirectory = S_ISDIR(st.st_mode);
+      entry.isDirectory = kind == DT_DIR;
     }
     entries.push_back(std::move(entry));
   }
-  return true;
+  closedir(dir);
+  if (!complete) entries.clear();
+  return complete;
 }
 
 bool CopyFileOverwrite(const std::u16string& source, const std::u16string& destination) {
-  if (source.find(u'\xFFFD') != std::u16string::npos) return false;
-  const std::string from = OsPath(source);
-  const std::string to = OsPath(destination);
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  Location from;
+  if (!Locate(source, Lookup::Existing, from)) return false;
+  Fd in = OpenRegular(from.folder, from.name, O_RDONLY | O_CLOEXEC);
+  if (in.Get() < 0) return false;
   struct stat st;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(in);
-    return false;
-  }
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
-  if (out < 0) {
-    close(in);
-    return false;
-  }
+  if (fstat(in.Get(), &st) != 0) return false;
+  Location to;
+  if (!Locate(destination, Lookup::Create, to)) return false;
+  Fd out = OpenRegular(to.folder, to.name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
+  if (out.Get() < 0) return false;
   bool ok = true;
-  char buffer[1 << 16];
+  static thread_local char buffer[1 << 16];
   for (;;) {
-    const ssize_t n = read(in, buffer, sizeof buffer);
+    const ssize_t n = read(in.Get(), buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        break;
-      }
-      done += w;
+    if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(n))) {
+      ok = false;
+      break;
     }
-    if (!ok) break;
   }
   // Like the platform copy on Windows, keep the permission bits and the
   // last-modified time of the source.
   if (ok) {
-    fchmod(out, st.st_mode & 07777);
+    fchmod(out.Get(), st.st_mode & 07777);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    futimens(out, times);
+    futimens(out.Get(), times);
   }
-  if (close(out) != 0) ok = false;
-  close(in);
+  if (close(out.Release()) != 0) ok = false;
   return ok;
 }
+
+std::FILE* OpenFile(const std::u16string& path, const char* mode) { return OpenStream(path, mode); }
 
 std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
   std::u16string wide;
   if (!NarrowToWide(path, wide)) return nullptr;
-  // Text and binary mode are the same here; "e" keeps the descriptor out of
-  // child processes.
-  std::string posixMode;
-  for (const char* m = mode; *m != '\0'; ++m) {
-    if (*m != 'b' && *m != 't') posixMode += *m;
-  }
-  posixMode += 'e';
-  return std::fopen(OsPath(wide).c_str(), posixMode.c_str());
+  return OpenStream(wide, mode);
+}
+
+bool RemoveFile(const std::u16string& path) {
+  Location location;
+  // A name that cannot be found is not there to remove.
+  if (!Locate(path, Lookup::Existing, location)) return !StripTrailing(path).empty();
+  return unlinkat(location.folder, location.name.c_str(), 0) == 0 || errno == ENOENT;
 }
 
 bool RemoveFile(const NarrowPath& path) {
   std::u16string wide;
   if (!NarrowToWide(path, wide)) return false;
-  return unlink(OsPath(wide).c_str()) == 0 || errno == ENOENT;
+  return RemoveFile(wide);
 }
 
 long long FileSize(const std::u16string& path) {
+  Location location;
   struct stat st;
-  if (stat(OsPath(path).c_str(), &st) != 0) return -1;
+  if (!Locate(path, Lookup::Existing, location) ||
+      fstatat(location.folder, location.name.c_str(), &st, 0) != 0) {
+    return -1;
+  }
   return static_cast<long long>(st.st_size);
 }
 
 std::u16string ResolvedPath(const std::u16string& path) {
   if (path.empty()) return std::u16string();
-  char* resolved = realpath(OsPath(path).c_str(), nullptr);
-  if (resolved == nullptr) return std::u16string();
-  std::u16string result = DecodeName(resolved);
-  std::free(resolved);
+  Location location;
+  if (!Locate(path, Lookup::Existing, location)) return std::u16string();
+  Fd target(openat(location.folder, location.name.c_str(), O_PATH | O_CLOEXEC));
+  if (target.Get() < 0) return std::u16string();
+  // The kernel names what a descriptor refers to, links and dots resolved.
+  const std::string link = "/proc/self/fd/" + std::to_string(target.Get());
+  std::string resolved(PATH_MAX, '\0');
+  for (;;) {
+    const ssize_t n = readlink(link.c_str(), resolved.data(), resolved.size());
+    if (n < 0) break;
+    if (static_cast<std::size_t>(n) < resolved.size()) {
+      resolved.resize(static_cast<std::size_t>(n));
+      return DecodeName(resolved);
+    }
+    resolved.resize(resolved.size() * 2);
+  }
+  char* real = realpath(Utf16ToUtf8(path).c_str(), nullptr);
+  if (real == nullptr) return std::u16string();
+  std::u16string result = DecodeName(real);
+  std::free(real);
   return result;
 }
 
 bool CreateDirectoryPath(const std::u16string& folder) {
-  const NarrowPath narrow = ToNarrowPath(AddBackslash(folder));
-  std::u16string wide;
-  if (!NarrowToWide(narrow, wide)) return false;
-  // Walk down the chain, creating what is missing under its UTF-8 name.
-  std::size_t position = 0;
-  while (position < wide.size()) {
-    std::size_t end = wide.find(u'/', position);
-    if (end == std::u16string::npos) end = wide.size();
-    if (end > 0 && end > position) {
-      const std::string prefix = OsPath(wide.substr(0, end));
-      if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    }
-    position = end + 1;
+  std::u16string parent;
+  std::u16string name;
+  if (!SplitPath(folder, parent, name)) return false;
+  // Inside an open scope only the last folder can be missing.
+  const int scoped = parent.empty() ? -1 : ScopeDescriptor(parent);
+  if (scoped >= 0 && name != u"." && name != u"..") {
+    const std::string bytes = Utf16ToUtf8(name);
+    if (mkdirat(scoped, bytes.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    struct stat st;
+    return fstatat(scoped, bytes.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
   }
-  return DirectoryExists(folder);
+  return OpenFolderPath(StripTrailing(folder), true).Get() >= 0;
 }
 
 bool DirectoryExists(const std::u16string& path) {
   if (path.empty()) return false;
+  Location location;
   struct stat st;
-  return stat(OsPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return Locate(path, Lookup::Existing, location) &&
+         fstatat(location.folder, location.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::u16string CurrentDirectory() {
-  char buffer[PATH_MAX];
-  if (getcwd(buffer, sizeof buffer) == nullptr) return std::u16string();
-  return DecodeName(buffer);
+  char* buffer = getcwd(nullptr, 0);
+  if (buffer == nullptr) return std::u16string();
+  std::u16string result = DecodeName(buffer);
+  std::free(buffer);
+  return result;
+}
+
+std::u16string FileNameKey(const std::u16string& name) { return name; }
+
+void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& committed) {
+  committed.assign(files.size(), false);
+  if (files.empty()) return;
+  // The data reaches the disk before the new names do: after a power loss a
+  // final name holds either the earlier file or the complete new one. One
+  // flush of the whole file system covers every temporary of the batch;
+  // where it fails, each file is flushed on its own.
+  Location first;
+  const bool flushedAll =
+      Locate(files.front().temporary, Lookup::Create, first) &&
+      syncfs(first.folder == AT_FDCWD ? Fd(open(".", O_RDONLY | O_CLOEXEC)).Get() : first.folder) == 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Location from;
+    Location to;
+    if (!Locate(files[i].temporary, Lookup::Create, from) ||
+        !Locate(files[i].destination, Lookup::Create, to)) {
+      continue;
+    }
+    if (!flushedAll) {
+      Fd fd(openat(from.folder, from.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+      if (fd.Get() < 0 || fsync(fd.Get()) != 0) continue;
+    }
+    committed[i] = renameat(from.folder, from.name.c_str(), to.folder, to.name.c_str()) == 0;
+  }
+}
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+bool ProcessIsRunning(std::uint32_t pid) {
+  if (pid == 0 || pid > static_cast<std::uint32_t>(INT_MAX)) return false;
+  // A process that exists but belongs to someone else still runs.
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }

@@ -1,9 +1,13 @@
 // The file system on Windows, through the wide (UTF-16) API only. The
-// program's paths are already UTF-16, so names reach the system unchanged.
-// Narrow paths are code page 932 bytes; they are turned back into the wide
-// name before a file is opened, so files open the same on every Windows and
-// not only where the ANSI code page happens to be 932.
+// program's paths are already UTF-16, so names reach the system unchanged,
+// whatever characters they hold. Narrow paths are code page 932 bytes; they
+// are turned back into the wide name before a file is opened, so files open
+// the same on every Windows and not only where the ANSI code page happens to
+// be 932. Paths at or beyond the classic limit of 260 characters are handed
+// over in their long form (\\?\C:\... or \\?\UNC\server\...), which the
+// wide calls accept up to 32,767 characters.
 
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -16,7 +20,23 @@
 
 namespace {
 
-std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring Plain(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+
+// The path as the wide calls take it: as it is while it is short, else in
+// the long form, which needs a full path with backslashes and no "." or "..".
+std::wstring Wide(const std::u16string& text) {
+  if (text.size() < 240 || text.rfind(u"\\\\?\\", 0) == 0) return Plain(text);
+  std::wstring path = Plain(text);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 std::u16string FromWide(const wchar_t* text, std::size_t length) {
   return std::u16string(text, text + length);
@@ -81,14 +101,34 @@ bool ListDirectory(const std::u16string& folder, std::vector<DirectoryEntry>& en
   return true;
 }
 
-bool CopyFileOverwrite(const std::u16string& source, const std::u16string& destination) {
-  // The system copy keeps the source's attributes and last-write time.
-  return CopyFileW(Wide(source).c_str(), Wide(destination).c_str(), /*bFailIfExists=*/FALSE) != 0;
+// True when the path names a file on a disk, not a folder, a device such
+// as CON or a pipe (a link is followed to its target).
+bool IsRegularFile(const std::wstring& path) {
+  HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(handle, &information) &&
+                       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(handle);
+  return regular;
 }
 
-std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
-  std::u16string wide;
-  if (!NarrowToWide(path, wide)) return nullptr;
+bool CopyFileOverwrite(const std::u16string& source, const std::u16string& destination) {
+  const std::wstring from = Wide(source);
+  if (!IsRegularFile(from)) return false;
+  // The system copy keeps the source's attributes and last-write time.
+  return CopyFileW(from.c_str(), Wide(destination).c_str(), /*bFailIfExists=*/FALSE) != 0;
+}
+
+std::FILE* OpenFile(const std::u16string& path, const char* mode) {
+  if (path.empty()) return nullptr;
+  const std::wstring name = Wide(path);
+  // Only files on a disk: a device name or a pipe would block or never end.
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !IsRegularFile(name)) return nullptr;
+  if (attributes == INVALID_FILE_ATTRIBUTES && mode[0] == 'r') return nullptr;
   // Always binary: the runtime's text mode would translate CR LF and stop at
   // 0x1A, which the callers do themselves where they want it.
   std::wstring wideMode;
@@ -96,15 +136,32 @@ std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
     if (*m != 'b' && *m != 't') wideMode += static_cast<wchar_t>(*m);
   }
   wideMode += L'b';
-  return _wfopen(Wide(wide).c_str(), wideMode.c_str());
+  std::FILE* file = _wfopen(name.c_str(), wideMode.c_str());
+  if (file != nullptr &&
+      GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
+  std::u16string wide;
+  if (!NarrowToWide(path, wide)) return nullptr;
+  return OpenFile(wide, mode);
+}
+
+bool RemoveFile(const std::u16string& path) {
+  if (path.empty()) return false;
+  if (DeleteFileW(Wide(path).c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool RemoveFile(const NarrowPath& path) {
   std::u16string wide;
   if (!NarrowToWide(path, wide)) return false;
-  if (DeleteFileW(Wide(wide).c_str())) return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  return RemoveFile(wide);
 }
 
 long long FileSize(const std::u16string& path) {
@@ -148,13 +205,8 @@ std::u16string ResolvedPath(const std::u16string& path) {
 }
 
 bool CreateDirectoryPath(const std::u16string& folder) {
-  // The root ("C:\", "\\server\share\") is no folder to create. The chain is
-  // created by the name the rest of the program opens files under: a folder
-  // with a character outside code page 932 is refused here as it would be at
-  // every later open.
-  const NarrowPath narrow = ToNarrowPath(AddBackslash(folder));
-  std::u16string wide;
-  if (!NarrowToWide(narrow, wide)) return false;
+  if (folder.empty()) return false;
+  const std::u16string wide = AddBackslash(folder);
   for (std::size_t end = PathRootLength(wide); end < wide.size(); ++end) {
     if (!IsSeparator(wide[end]) || IsSeparator(wide[end - 1])) continue;
     const std::wstring prefix = Wide(wide.substr(0, end));
@@ -180,4 +232,55 @@ std::u16string CurrentDirectory() {
   const DWORD length = GetCurrentDirectoryW(needed, buffer.data());
   if (length == 0 || length >= needed) return std::u16string();
   return FromWide(buffer.data(), length);
+}
+
+std::u16string FileNameKey(const std::u16string& name) {
+  // NTFS compares names through its upper-case table, unit by unit.
+  std::u16string key = name;
+  for (char16_t& c : key) c = ToUpperUnit(c);
+  return key;
+}
+
+FolderScope::FolderScope(const std::u16string&) {}
+
+FolderScope::~FolderScope() {}
+
+namespace {
+
+bool CommitOne(const std::u16string& temporary, const std::u16string& destination) {
+  const std::wstring from = Wide(temporary);
+  const std::wstring to = Wide(destination);
+  // The data reaches the disk before the new name does: after a power loss
+  // the final name holds either the earlier file or the complete new one.
+  HANDLE handle = CreateFileW(from.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle) != 0;
+  CloseHandle(handle);
+  if (!flushed) return false;
+  // A folder of the final name is not replaced.
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& committed) {
+  // Flushing a whole volume needs rights a user does not have: each file is
+  // flushed on its own.
+  committed.assign(files.size(), false);
+  for (std::size_t i = 0; i < files.size(); ++i)
+    committed[i] = CommitOne(files[i].temporary, files[i].destination);
+}
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+
+bool ProcessIsRunning(std::uint32_t pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
 }

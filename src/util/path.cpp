@@ -9,10 +9,24 @@ namespace {
 
 bool IsSeparator(char16_t c) { return c == kPathSeparator; }
 
+// True when some component may be "." or "..". Most paths have none, and a
+// deep path is then returned as it is instead of being split into its many
+// components. A dot after a colon counts too, for a drive-relative "C:.".
+bool MayHaveDotComponent(const std::u16string& path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != u'.' || (i > 0 && !IsSeparator(path[i - 1]) && path[i - 1] != u':')) continue;
+    std::size_t end = i + 1;
+    if (end < path.size() && path[end] == u'.') ++end;
+    if (end == path.size() || IsSeparator(path[end])) return true;
+  }
+  return false;
+}
+
 // Drops "." components and lets ".." remove the component before it, the way
 // the shell's path combination canonicalises its result. Separators and the
 // root are kept as they are.
 std::u16string ResolveDots(const std::u16string& path) {
+  if (!MayHaveDotComponent(path)) return path;
   const std::size_t rootLength = PathRootLength(path);
   std::vector<std::u16string> parts;
   std::size_t start = rootLength;

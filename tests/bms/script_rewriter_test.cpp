@@ -400,12 +400,12 @@ TEST_F(ScriptRewriterTest, BadInputFailsWithoutDestination) {
     std::u16string source;
     std::u16string destination;
   };
-  WriteBytes(U16("한.bms"), "#WAV01 a.wav\r\n");
   WriteBytes(u"in.bms", "#WAV01 a.wav\r\n");
+  std::filesystem::create_directory(std::filesystem::path(Path(U16("한"))));
   const Row rows[] = {
       {"MissingSource", u"missing.bms", u"out1.bms"},
-      {"SourceOutsideCodePage", U16("한.bms"), u"out2.bms"},
-      {"DestinationOutsideCodePage", u"in.bms", U16("출력.bms")},
+      {"SourceIsAFolder", U16("한"), u"out2.bms"},
+      {"DestinationBelowAFile", u"in.bms", U16("in.bms/출력.bms")},
       {"DestinationFolderMissing", u"in.bms", u"no-folder/out3.bms"},
   };
   for (const Row& row : rows) {

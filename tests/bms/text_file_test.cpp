@@ -204,12 +204,13 @@ TEST_F(TextFileTest, OpenFailures) {
   EXPECT_FALSE(file.IsOpen());
   EXPECT_FALSE(file.Open(Path(u"no-folder/out.txt"), TextFileMode::Write));
   EXPECT_FALSE(file.Open(u"", TextFileMode::Write));
-  // The file exists, but its name has no code page 932 form.
+  // A name without a code page 932 form is opened under its own name.
   WriteBytes(U16("한.txt"), "x\n");
   ASSERT_TRUE(Exists(U16("한.txt")));
-  EXPECT_FALSE(file.Open(Path(U16("한.txt")), TextFileMode::Read));
-  EXPECT_FALSE(file.Open(Path(U16("한2.txt")), TextFileMode::Write));
-  EXPECT_FALSE(Exists(U16("한2.txt")));
+  EXPECT_TRUE(file.Open(Path(U16("한.txt")), TextFileMode::Read));
+  EXPECT_TRUE(file.Open(Path(U16("한2.txt")), TextFileMode::Write));
+  file.Close();
+  EXPECT_TRUE(Exists(U16("한2.txt")));
 }
 
 TEST_F(TextFileTest, JapaneseFileName) {

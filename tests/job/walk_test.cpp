@@ -3,15 +3,31 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bms/text_file.h"
 #include "job/conversion_job.h"
 #include "job/messages.h"
+#include "job/run_log.h"
 #include "job_test_support.h"
 #include "util/cp932.h"
+#include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -298,17 +314,6 @@ TEST_F(WalkTest, FolderNamedLikeASoundFileIsAFolder) {
   EXPECT_FALSE(fs::exists(Out("voice.ogg")));
 }
 
-TEST_F(WalkTest, TwoInputsWithTheSameOutputNameAreBothCounted) {
-  WriteBytes(In("x.ogg"), "already compressed");
-  WriteBytes(In("x.wav"), WavBytes());
-  const WalkOutcome outcome = Walk(CompressSound);
-  ASSERT_EQ(outcome.rows.size(), 1u);
-  EXPECT_EQ(outcome.rows[0].soundCount, 1);
-  EXPECT_EQ(outcome.rows[0].copiedCount, 1);
-  // x.wav comes later in the listing, so its encoding is what remains.
-  EXPECT_TRUE(StartsWith(ReadBytes(Out("x.ogg")), kOggMagic));
-}
-
 TEST_F(WalkTest, ThreeFailingFilesAreNamedInListingOrder) {
   WriteBytes(In("a_bad.wav"), "not a wave file");
   WriteBytes(In("b_good.txt"), "fine");
@@ -379,7 +384,7 @@ TEST_F(WalkTest, SubfolderWhoseOutputCannotBeCreatedIsSkippedWithItsSubtree) {
   EXPECT_EQ(job.CountFolders(InText()), 4);
 }
 
-TEST_F(WalkTest, FolderThatCannotBeListedGetsAnEmptyOkRowAndNoOutput) {
+TEST_F(WalkTest, FolderThatCannotBeListedIsAFailureNamedInItsRow) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows names are UTF-16 text; no name is undecodable there";
 #endif
@@ -393,15 +398,18 @@ TEST_F(WalkTest, FolderThatCannotBeListedGetsAnEmptyOkRowAndNoOutput) {
 
   ASSERT_EQ(outcome.rows.size(), 3u);
   const FolderResult& row = outcome.rows[2];  // U+FFFD sorts after "B"
-  EXPECT_EQ(row.status, FolderStatus::Ok);
-  EXPECT_EQ(row.bmsCount + row.soundCount + row.imageCount + row.copiedCount + row.ErrorCount(), 0);
-  EXPECT_EQ(outcome.logLines.size(), 2u);  // the root and B
+  const std::u16string entry = U16("\xEF\xBF\xBD\xEF\xBF\xBD") + kPathSeparator;
+  EXPECT_EQ(row.status, FolderStatus::HasErrors);
+  EXPECT_EQ(row.errorFiles, std::vector<std::u16string>{entry});
+  EXPECT_EQ(row.bmsCount + row.soundCount + row.imageCount + row.copiedCount, 0);
+  ASSERT_EQ(outcome.logLines.size(), 3u);
+  EXPECT_EQ(outcome.logLines[2], LogSafeText(row.folder + u",エラーあり,0,0,0,0,1," + entry));
   EXPECT_EQ(target.Positions(), (std::vector<std::uintptr_t>{1, 2, 3}));
   // It counts as nothing, although the walk reports a position for it.
   EXPECT_EQ(job.CountFolders(InText()), 2);
 }
 
-TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneEmptyRow) {
+TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneFailedRow) {
   job.settings.options = IncludeSubfolders;
   EXPECT_EQ(job.CountFolders(InText("missing")), 0);
   std::vector<FolderResult> rows;
@@ -409,7 +417,8 @@ TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneEmptyRow) {
   job.target = &target;
   EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), jobtest::ToText(Out()), rows));
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].status, FolderStatus::Ok);
+  EXPECT_EQ(rows[0].status, FolderStatus::HasErrors);
+  EXPECT_EQ(rows[0].errorFiles, std::vector<std::u16string>{u"missing" + std::u16string(1, kPathSeparator)});
   EXPECT_FALSE(fs::exists(Out()));
 }
 
@@ -491,5 +500,282 @@ INSTANTIATE_TEST_SUITE_P(
                    {"A/f4.txt", "A/A1", "B"}},
         CancelCase{"AfterTheLogLine", 0, "A", 2, FolderStatus::Ok, 5, 2, {"A/f5.txt"}, {"A/A1", "B"}}),
     [](const ::testing::TestParamInfo<CancelCase>& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// A tree whose deepest paths are longer than the system's path limit is
+// walked whole: every folder is reached from the one above it.
+TEST_F(WalkTest, TreeDeeperThanThePathLimitIsWalkedWhole) {
+  const int levels = PATH_MAX / 12 + 40;
+  int fd = open(In().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level < levels; ++level) {
+    ASSERT_EQ(mkdirat(fd, "deep-folder", 0755), 0);
+    const int next = openat(fd, "deep-folder", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_EQ(write(file, "b", 1), 1);
+  close(file);
+  close(fd);
+
+  const WalkOutcome outcome = Walk(IncludeSubfolders);
+  EXPECT_TRUE(outcome.completed);
+  ASSERT_EQ(outcome.rows.size(), static_cast<std::size_t>(levels) + 1);
+  EXPECT_GT(outcome.rows.back().folder.size(), static_cast<std::size_t>(PATH_MAX));
+  EXPECT_EQ(outcome.rows.back().status, FolderStatus::Ok);
+  EXPECT_EQ(outcome.rows.back().copiedCount, 1);
+  EXPECT_EQ(job.CountFolders(InText()), levels + 1);
+
+  fd = open(Out().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < levels && fd >= 0; ++level) {
+    const int next = openat(fd, "deep-folder", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  ASSERT_GE(fd, 0);
+  char byte = 0;
+  const int copy = openat(fd, "bottom.txt", O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(read(copy, &byte, 1), 1);
+  EXPECT_EQ(byte, 'b');
+  close(copy);
+  close(fd);
+  // The library's removal goes by whole paths; take the tree down first.
+  EXPECT_EQ(std::system(("rm -rf '" + In().string() + "' '" + Out().string() + "'").c_str()), 0);
+}
+#endif
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// Memory that runs out inside a handler fails that file; the run goes on.
+// The address space of a child process is capped just above what it uses,
+// so the pixel buffer of a large (run-length encoded, hence small) bitmap
+// cannot be allocated. The sanitizer's runtime reserves far more address
+// space than any cap, so that build skips this.
+TEST_F(WalkTest, FileThatRunsOutOfMemoryFailsAlone) {
+  // 8192 x 8192 at 8 bits: 64 MiB of pixels, from a stream that ends at once.
+  std::string bitmap = "BM";
+  auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bitmap += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  auto put16 = [&](std::uint16_t v) {
+    bitmap += static_cast<char>(v & 0xFF);
+    bitmap += static_cast<char>(v >> 8);
+  };
+  put32(14 + 40 + 4 + 2);
+  put32(0);
+  put32(14 + 40 + 4);
+  put32(40);
+  put32(8192);
+  put32(8192);
+  put16(1);
+  put16(8);
+  put32(1);  // run-length encoded
+  put32(2);
+  put32(0);
+  put32(0);
+  put32(1);  // one colour
+  put32(0);
+  bitmap += std::string(4, '\0');
+  bitmap += std::string("\x00\x01", 2);  // end of bitmap
+  WriteBytes(In("huge.bmp"), bitmap);
+  WriteBytes(In("small.txt"), "s");
+
+  const auto runCapped = [&] {
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (32u << 20);
+    const rlimit limit{cap, cap};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+    const WalkOutcome outcome = Walk(CompressImages);
+    const bool expected = outcome.completed && outcome.rows.size() == 1 &&
+                          outcome.rows[0].errorFiles == std::vector<std::u16string>{u"huge.bmp"} &&
+                          outcome.rows[0].copiedCount == 1;
+    std::_Exit(expected ? 0 : 1);
+  };
+  EXPECT_EXIT(runCapped(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadBytes(Out("small.txt")), "s");
+}
+#endif
+
+// Inputs that used to lose or hide files, or stop the run: each row builds
+// its folder, runs the walk, and names the rows, failures and outputs it
+// must find. No temporary file may be left behind in any row.
+class EdgeCaseTest;
+
+struct EdgeCase {
+  const char* name;
+  OptionFlags options;
+  std::function<void(EdgeCaseTest&)> setUp;
+  // Per folder (relative to the input root): status and failed names.
+  std::vector<std::tuple<std::string, FolderStatus, std::vector<std::string>>> rows;
+  // Output (relative) and what it must start with; "=IN" for a byte copy of
+  // the input of the same name, "=" followed by text for exactly that text.
+  std::vector<std::pair<std::string, std::string>> outputs;
+  std::vector<std::string> absent;
+};
+
+class EdgeCaseTest : public WalkTest, public ::testing::WithParamInterface<EdgeCase> {
+ public:
+  void Write(const std::string& relative, const std::string& bytes) {
+    WriteBytes(tmp.path() / jobtest::Utf8Path(relative), bytes);
+  }
+  fs::path Path(const std::string& relative) const { return tmp.path() / jobtest::Utf8Path(relative); }
+};
+
+// The temporaries left anywhere below a folder.
+std::vector<std::string> Temporaries(const fs::path& folder) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    if (IsTemporaryName(jobtest::ToText(it->path().filename()))) found.push_back(it->path().string());
+  }
+  return found;
+}
+
+TEST_P(EdgeCaseTest, EveryFileIsAccountedForAndNothingIsOverwritten) {
+  const EdgeCase& c = GetParam();
+  c.setUp(*this);
+  const WalkOutcome outcome = Walk(c.options);
+
+  EXPECT_TRUE(outcome.completed);
+  for (const auto& [folder, status, failed] : c.rows) {
+    const std::u16string wanted = folder.empty() ? InText() : jobtest::ToText(Path("in/" + folder));
+    const auto row = std::find_if(outcome.rows.begin(), outcome.rows.end(),
+                                  [&](const FolderResult& r) { return r.folder == wanted; });
+    ASSERT_NE(row, outcome.rows.end()) << folder;
+    EXPECT_EQ(row->status, status) << folder;
+    std::vector<std::u16string> names;
+    for (const std::string& name : failed) names.push_back(U16(name));
+    EXPECT_EQ(row->errorFiles, names) << folder;
+  }
+  for (const auto& [name, content] : c.outputs) {
+    const fs::path output = Path("out/" + name);
+    ASSERT_TRUE(fs::exists(output)) << name;
+    if (content == "=IN") {
+      EXPECT_EQ(ReadBytes(output), ReadBytes(Path("in/" + name))) << name;
+    } else if (!content.empty() && content[0] == '=') {
+      EXPECT_EQ(ReadBytes(output), content.substr(1)) << name;
+    } else {
+      EXPECT_TRUE(StartsWith(ReadBytes(output), content)) << name;
+    }
+  }
+  for (const std::string& name : c.absent) EXPECT_FALSE(fs::exists(Path("out/" + name))) << name;
+  for (const std::string& left : Temporaries(Out())) {
+    EXPECT_NE(left.find(".hoshibako-1-"), std::string::npos) << "left behind: " << left;
+  }
+}
+
+const EdgeCase kEdgeCases[] = {
+#ifndef _WIN32
+    // Listing order (sorted bytes) puts x.WAV first.
+    {"UpperAndLowerCaseSoundToOneOgg",
+     CompressSound,
+     [](EdgeCaseTest& t) {
+       t.Write("in/x.WAV", WavBytes());
+       t.Write("in/x.wav", WavBytes(22050, 16, 4410));
+     },
+     {{"", FolderStatus::HasErrors, {"x.wav"}}},
+     {{"x.ogg", kOggMagic}},
+     {}},
+#else
+    // Names that differ in case only are one name here: X.ogg is listed
+    // first and keeps it.
+    {"OggThatDiffersInCaseOnly",
+     CompressSound,
+     [](EdgeCaseTest& t) {
+       t.Write("in/X.ogg", "already compressed");
+       t.Write("in/x.wav", WavBytes());
+     },
+     {{"", FolderStatus::HasErrors, {"x.wav"}}},
+     {{"X.ogg", "=already compressed"}},
+     {}},
+#endif
+    {"SoundBesideItsOgg",
+     CompressSound,
+     [](EdgeCaseTest& t) {
+       t.Write("in/y.ogg", "already compressed");
+       t.Write("in/y.wav", WavBytes());
+     },
+     {{"", FolderStatus::HasErrors, {"y.wav"}}},
+     {{"y.ogg", "=already compressed"}},
+     {}},
+    {"BitmapBesideItsPng",
+     CompressImages,
+     [](EdgeCaseTest& t) {
+       t.Write("in/z.bmp", BmpBytes());
+       t.Write("in/z.png", "a reference image");
+     },
+     {{"", FolderStatus::HasErrors, {"z.png"}}},
+     {{"z.png", kPngMagic}},
+     {}},
+    {"FailedFileKeepsTheEarlierOutput",
+     CompressSound,
+     [](EdgeCaseTest& t) {
+       t.Write("out/bad.ogg", "from an earlier run");
+       t.Write("in/bad.wav", "RIFF but nothing else");
+       t.Write("in/good.wav", WavBytes());
+     },
+     {{"", FolderStatus::HasErrors, {"bad.wav"}}},
+     {{"bad.ogg", "=from an earlier run"}, {"good.ogg", kOggMagic}},
+     {}},
+#ifndef _WIN32
+    // Process 1 always runs; a child that has been waited for does not.
+    {"StaleTemporariesGoLiveOnesStay",
+     0,
+     [](EdgeCaseTest& t) {
+       t.Write("in/a.txt", "a");
+       t.Write("in/.hoshibako-7-7.tmp", "an input that looks like a temporary");
+       t.Write("out/.hoshibako-1-1.tmp", "still being written");
+       const pid_t child = fork();
+       if (child == 0) _exit(0);
+       waitpid(child, nullptr, 0);
+       t.Write("out/.hoshibako-" + std::to_string(child) + "-3.tmp", "left by a killed run");
+     },
+     {{"", FolderStatus::Ok, {}}},
+     {{"a.txt", "=IN"}, {".hoshibako-1-1.tmp", "=still being written"}},
+     {".hoshibako-7-7.tmp"}},
+#endif
+    {"NamesOutsideCodePage932",
+     IncludeSubfolders | CompressSound | CompressImages,
+     [](EdgeCaseTest& t) {
+       t.Write("in/caf\xC3\xA9.wav", WavBytes());
+       t.Write("in/\xED\x82\xA4.bmp", BmpBytes());
+       t.Write("in/caf\xC3\xA9/\xED\x82\xA4.txt", "inside");
+     },
+     {{"", FolderStatus::Ok, {}}, {"caf\xC3\xA9", FolderStatus::Ok, {}}},
+     {{"caf\xC3\xA9.ogg", kOggMagic},
+      {"\xED\x82\xA4.png", kPngMagic},
+      {"caf\xC3\xA9/\xED\x82\xA4.txt", "=inside"}},
+     {}},
+#ifndef _WIN32
+    {"FifoFailsWithoutBlocking",
+     0,
+     [](EdgeCaseTest& t) {
+       t.Write("in/after.txt", "after");
+       ASSERT_EQ(mkfifo(t.Path("in/pipe.txt").c_str(), 0666), 0);
+     },
+     {{"", FolderStatus::HasErrors, {"pipe.txt"}}},
+     {{"after.txt", "=IN"}},
+     {"pipe.txt"}},
+    {"LinkToAnEndlessDeviceNamedAsScript",
+     CompressSound,
+     [](EdgeCaseTest& t) {
+       t.Write("in/a.bms", "#WAV01 a.wav\r\n");
+       fs::create_symlink("/dev/zero", t.Path("in/endless.bms"));
+     },
+     {{"", FolderStatus::HasErrors, {"endless.bms"}}},
+     {{"a.bms", "#WAV01 a.ogg"}},
+     {"endless.bms"}},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Inputs, EdgeCaseTest, ::testing::ValuesIn(kEdgeCases),
+                         [](const ::testing::TestParamInfo<EdgeCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

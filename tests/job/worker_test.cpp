@@ -124,9 +124,9 @@ TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
 }
 
 TEST_F(WorkerTest, CharactersOutsideCodePage932AreWrittenAsQuestionMarks) {
-  // é has no code page 932 form, so the file cannot be opened under its
-  // narrow name and fails; its name must still reach the log, readable.
-  WriteBytes(tmp.path() / jobtest::Utf8Path("in/caf\xC3\xA9.wav"), WavBytes());
+  // é has no code page 932 form. The file is read under its own name, but
+  // its content fails; its name must still reach the log, readable.
+  WriteBytes(tmp.path() / jobtest::Utf8Path("in/caf\xC3\xA9.wav"), "not a wave file");
   WriteBytes(tmp.path() / "in/B/later.txt", "l");
   Run(IncludeSubfolders | CompressSound);
 

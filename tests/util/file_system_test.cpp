@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -131,9 +132,9 @@ TEST_F(FileSystemTest, CreateDirectoryPathMakesTheWholeChain) {
   EXPECT_TRUE(CreateDirectoryPath(Path("a/b/c")));
   EXPECT_TRUE(CreateDirectoryPath(Path("曲/サブ/")));
   EXPECT_TRUE(fs::is_directory(root_ + "/曲/サブ"));
-  // A name outside code page 932 cannot be created, as it cannot be opened.
-  EXPECT_FALSE(CreateDirectoryPath(Path("한")));
-  EXPECT_FALSE(fs::exists(root_ + "/한"));
+  // Names are created as they are, whether code page 932 holds them or not.
+  EXPECT_TRUE(CreateDirectoryPath(Path("한/café")));
+  EXPECT_TRUE(fs::is_directory(root_ + "/한/café"));
   WriteRaw("file", "x");
   EXPECT_FALSE(CreateDirectoryPath(Path("file/sub")));
 }
@@ -168,6 +169,100 @@ TEST_F(FileSystemTest, ResolvedPathFollowsLinksAndDots) {
   EXPECT_EQ(ResolvedPath(Path("link")), real);
   EXPECT_EQ(ResolvedPath(Path("in/../in/.")), real);
   EXPECT_EQ(ResolvedPath(Path("missing")), u"");
+}
+
+TEST_F(FileSystemTest, PathsLongerThanTheSystemLimitWork) {
+  std::string relative;
+  while (relative.size() <= PATH_MAX) relative += "a-folder-of-some-length/";
+  relative += "曲";
+  const std::u16string folder = Path(relative);
+  ASSERT_TRUE(CreateDirectoryPath(folder));
+  EXPECT_TRUE(DirectoryExists(folder));
+  const std::u16string file = CombinePath(folder, u"kick.wav");
+  std::FILE* created = OpenFile(file, "wb");
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(std::fwrite("sound", 1, 5, created), 5u);
+  std::fclose(created);
+  EXPECT_EQ(FileSize(file), 5);
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(folder, entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, u"kick.wav");
+  EXPECT_TRUE(RemoveFile(file));
+  EXPECT_EQ(FileSize(file), -1);
+}
+
+TEST_F(FileSystemTest, OnlyRegularFilesAreOpened) {
+  ASSERT_EQ(mkfifo((root_ + "/pipe").c_str(), 0666), 0);
+  ASSERT_EQ(symlink("/dev/zero", (root_ + "/zero.bms").c_str()), 0);
+  ASSERT_EQ(mkdir((root_ + "/folder").c_str(), 0777), 0);
+  WriteRaw("plain.txt", "x");
+  ASSERT_EQ(symlink((root_ + "/plain.txt").c_str(), (root_ + "/alias.txt").c_str()), 0);
+  for (const char* name : {"pipe", "zero.bms", "folder"}) {
+    EXPECT_EQ(OpenFile(Path(name), "rb"), nullptr) << name;
+    EXPECT_FALSE(CopyFileOverwrite(Path(name), Path("copy"))) << name;
+  }
+  // Writing to a FIFO would wait for a reader; a device takes the bytes.
+  EXPECT_EQ(OpenFile(Path("pipe"), "wb"), nullptr);
+  EXPECT_FALSE(CopyFileOverwrite(Path("plain.txt"), Path("pipe")));
+  std::FILE* device = OpenFile(Path("zero.bms"), "wb");
+  ASSERT_NE(device, nullptr);
+  std::fclose(device);
+  std::FILE* alias = OpenFile(Path("alias.txt"), "rb");
+  ASSERT_NE(alias, nullptr);
+  std::fclose(alias);
+}
+
+TEST_F(FileSystemTest, CommitReplacesTheFinalNameInOneStep) {
+  WriteRaw("final.txt", "earlier");
+  WriteRaw(".hoshibako-1-1.tmp", "complete");
+  ASSERT_TRUE(CommitFile(Path(".hoshibako-1-1.tmp"), Path("final.txt")));
+  EXPECT_EQ(ReadRaw("final.txt"), "complete");
+  EXPECT_FALSE(fs::exists(root_ + "/.hoshibako-1-1.tmp"));
+  // A folder in the way cannot be replaced; the temporary is left to remove.
+  ASSERT_EQ(mkdir((root_ + "/taken").c_str(), 0777), 0);
+  WriteRaw(".hoshibako-1-2.tmp", "x");
+  EXPECT_FALSE(CommitFile(Path(".hoshibako-1-2.tmp"), Path("taken")));
+  EXPECT_TRUE(fs::exists(root_ + "/.hoshibako-1-2.tmp"));
+}
+
+struct TemporaryNameCase {
+  const char* name;
+  const char* text;
+  bool temporary;
+  std::uint32_t pid;
+};
+
+const TemporaryNameCase kTemporaryNameCases[] = {
+    {"Plain", ".hoshibako-1234-5.tmp", true, 1234},
+    {"NoNumber", ".hoshibako-1234-.tmp", false, 0},
+    {"NoPid", ".hoshibako--5.tmp", false, 0},
+    {"OtherSuffix", ".hoshibako-1234-5.ogg", false, 0},
+    {"WithoutDot", "hoshibako-1234-5.tmp", false, 0},
+    {"PidTooLarge", ".hoshibako-99999999999-5.tmp", false, 0},
+    {"TrailingText", ".hoshibako-1-5.tmp.tmp", false, 0},
+};
+
+class TemporaryNameTest : public testing::TestWithParam<TemporaryNameCase> {};
+
+TEST_P(TemporaryNameTest, Recognised) {
+  const TemporaryNameCase& c = GetParam();
+  std::uint32_t pid = 0;
+  EXPECT_EQ(IsTemporaryName(U16(c.text), &pid), c.temporary);
+  if (c.temporary) {
+    EXPECT_EQ(pid, c.pid);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, testing::ValuesIn(kTemporaryNameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TemporaryNameTest, FreshNamesAreUniqueAndRecognised) {
+  const std::u16string first = NewTemporaryName();
+  std::uint32_t pid = 0;
+  EXPECT_TRUE(IsTemporaryName(first, &pid));
+  EXPECT_EQ(pid, CurrentProcessId());
+  EXPECT_NE(NewTemporaryName(), first);
 }
 
 struct PrefixCase {
