@@ -12,6 +12,7 @@
 #include "job/conversion_job.h"
 #include "job/reference_check.h"
 #include "job_test_support.h"
+#include "util/path.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -183,6 +184,19 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
     EXPECT_EQ(found[i].value, expected[i].value);
     EXPECT_EQ(found[i].missingInInput, expected[i].missingInInput);
   }
+}
+
+// The check finds a folder's output by its place below the input root.
+TEST(MirroredOutputFolderTest, KeepsThePlaceBelowTheRoot) {
+  const std::u16string in = CombinePath(CombinePath(u"", u"x"), u"in");
+  const std::u16string out = CombinePath(CombinePath(u"", u"y"), u"out");
+  const JobSettings settings{in, out, 0};
+  EXPECT_EQ(MirroredOutputFolder(settings, in), out);
+  EXPECT_EQ(MirroredOutputFolder(settings, CombinePath(CombinePath(in, u"a"), u"b")),
+            CombinePath(CombinePath(out, u"a"), u"b"));
+  // A root given with a trailing separator.
+  const JobSettings trailing{in + kPathSeparator, out + kPathSeparator, 0};
+  EXPECT_EQ(MirroredOutputFolder(trailing, CombinePath(trailing.inputFolder, u"a")), CombinePath(out, u"a"));
 }
 
 }  // namespace
