@@ -205,6 +205,12 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
   handlers.script = FromJobSettings(settings);
   handlers.bmson = BmsonRewriter{handlers.script.rewriteSound, handlers.script.rewriteImage};
   if (preserveCharts && (options & CompressImages) != 0) exactImages.AddNamedBy(inputFolder, listing.files);
+  // The folder's own names, by the file system's comparison, for the
+  // chart-preserving mode's test whether a new name is taken.
+  std::unordered_set<std::u16string> inputNames;
+  if (preserveCharts) {
+    for (const std::u16string& name : listing.files) inputNames.insert(FileNameKey(name));
+  }
   const std::u16string fileCount = DecimalText(static_cast<std::int64_t>(listing.files.size()));
   // The output names this run has written in this folder, by the file
   // system's comparison: the first file to write a name keeps it.
@@ -241,31 +247,39 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
         break;
     }
 
+    const std::u16string source = CombinePath(inputFolder, name);
     bool handled = false;
-    bool kept = false;
+    const bool convertible = preserveCharts && (handler == Handler::Sound || handler == Handler::Image);
+    // The chart-preserving mode keeps a file as it is when another file of
+    // the folder already holds its new name: a chart may name either, and
+    // players take the exact name first.
+    bool keepAsIs = convertible && inputNames.count(FileNameKey(outputName)) != 0;
     // A later file that maps to a name already written fails rather than
     // overwrite it.
-    if (written.count(FileNameKey(outputName)) == 0) {
+    if (!keepAsIs && written.count(FileNameKey(outputName)) == 0) {
       // The handler writes a temporary beside the final name; only complete
       // files are flushed and renamed to it, and a failure leaves an earlier
       // file of that name as it was.
-      const std::u16string source = CombinePath(inputFolder, name);
       const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
       handled = RunHandler(handler, handlers, source, temporary);
-      // What the chart-preserving mode cannot convert stays as it is: its
-      // chart still names it under that name, so nothing is lost.
-      if (!handled && preserveCharts && (handler == Handler::Sound || handler == Handler::Image) &&
-          written.count(FileNameKey(name)) == 0) {
-        RemoveFile(temporary);
-        outputName = name;
-        counter = &row.copiedCount;
-        kept = true;
-        handled = RunHandler(Handler::Copy, handlers, source, temporary);
-      }
       if (handled) {
         written.insert(FileNameKey(outputName));
         pending.push_back(PendingFile{temporary, CombinePath(outputFolder, outputName)});
-        pendingFiles.push_back(PendingSource{name, source, counter, kept});
+        pendingFiles.push_back(PendingSource{name, source, counter});
+      } else {
+        RemoveFile(temporary);
+        // What the chart-preserving mode cannot convert stays as it is too:
+        // its chart still names it under that name, so nothing is lost.
+        keepAsIs = convertible;
+      }
+    }
+    if (keepAsIs && written.count(FileNameKey(name)) == 0) {
+      const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
+      handled = RunHandler(Handler::Copy, handlers, source, temporary);
+      if (handled) {
+        written.insert(FileNameKey(name));
+        pending.push_back(PendingFile{temporary, CombinePath(outputFolder, name)});
+        pendingFiles.push_back(PendingSource{name, source, &row.copiedCount, true});
       } else {
         RemoveFile(temporary);
       }

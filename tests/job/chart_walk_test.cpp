@@ -78,6 +78,11 @@ TEST_F(ChartWalkTest, PreservedChartsKeepTheirBytesAndStillFindEveryFile) {
   WriteBytes(In("img/banner.bmp"), BmpBytes());
   WriteBytes(In("sub/eye.bmp"), BmpBytes());
   WriteBytes(In("sub/other.bmp"), BmpBytes());
+  // New names that another file already holds: a chart may name either.
+  WriteBytes(In("dup.wav"), WavBytes());
+  WriteBytes(In("dup.ogg"), "another sound");
+  WriteBytes(In("pic.bmp"), BmpBytes());
+  WriteBytes(In("pic.png"), "another picture");
 
   std::vector<FolderResult> rows = Walk(PreserveCharts | CompressSound | CompressImages | IncludeSubfolders);
 
@@ -87,15 +92,16 @@ TEST_F(ChartWalkTest, PreservedChartsKeepTheirBytesAndStillFindEveryFile) {
   EXPECT_EQ(root.bmsCount, 2);
   EXPECT_EQ(root.soundCount, 4);   // kick, deep (24-bit), float, preview
   EXPECT_EQ(root.imageCount, 1);   // bg
-  EXPECT_EQ(root.copiedCount, 4);  // adpcm, broken, stage, back
-  EXPECT_EQ(root.keptFiles, (std::vector<std::u16string>{u"adpcm.wav", u"broken.bmp"}));
+  EXPECT_EQ(root.copiedCount, 8);  // adpcm, broken, stage, back, both dups and both pics
+  EXPECT_EQ(root.keptFiles,
+            (std::vector<std::u16string>{u"adpcm.wav", u"broken.bmp", u"dup.wav", u"pic.bmp"}));
   EXPECT_EQ(rows[1].copiedCount, 1);  // img/banner.bmp, named case-blind with a backslash
   EXPECT_EQ(rows[2].copiedCount, 1);  // sub/eye.bmp
   EXPECT_EQ(rows[2].imageCount, 1);   // sub/other.bmp, named by nobody
 
   for (const char* chart : {"song.bms", "song.bmson"}) ExpectSameBytes(chart);
-  for (const char* exact :
-       {"stage.bmp", "back.bmp", "img/banner.bmp", "sub/eye.bmp", "adpcm.wav", "broken.bmp"}) {
+  for (const char* exact : {"stage.bmp", "back.bmp", "img/banner.bmp", "sub/eye.bmp", "adpcm.wav",
+                            "broken.bmp", "dup.wav", "dup.ogg", "pic.bmp", "pic.png"}) {
     ExpectSameBytes(exact);
   }
   for (const char* sound : {"kick.ogg", "deep.ogg", "float.ogg", "preview.ogg"}) {
