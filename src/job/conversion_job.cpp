@@ -255,8 +255,10 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
     // players take the exact name first.
     bool keepAsIs = convertible && inputNames.count(FileNameKey(outputName)) != 0;
     // A later file that maps to a name already written fails rather than
-    // overwrite it.
-    if (!keepAsIs && written.count(FileNameKey(outputName)) == 0) {
+    // overwrite it (the chart-preserving mode keeps it as it is instead).
+    if (!keepAsIs && written.count(FileNameKey(outputName)) != 0) {
+      keepAsIs = convertible;
+    } else if (!keepAsIs) {
       // The handler writes a temporary beside the final name; only complete
       // files are flushed and renamed to it, and a failure leaves an earlier
       // file of that name as it was.
