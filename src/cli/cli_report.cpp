@@ -146,10 +146,14 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
 }
 
 std::string MissingReferenceText(const MissingReference& missing) {
-  const std::u16string place = missing.jsonPath.empty()
-                                   ? DecimalText(static_cast<std::int64_t>(missing.lineNumber))
-                                   : missing.jsonPath;
-  std::u16string line = missing.chart + u':' + place + u' ' + missing.command + u' ' + missing.value;
+  // A bmson chart's JSON path names the field already.
+  std::u16string line = missing.chart + u':';
+  if (missing.jsonPath.empty()) {
+    line += DecimalText(static_cast<std::int64_t>(missing.lineNumber)) + u' ' + missing.command;
+  } else {
+    line += missing.jsonPath;
+  }
+  line += u' ' + missing.value;
   line += missing.missingInInput ? u" (missing in the input too)" : u" (found in the input)";
   return Utf8OfVisible(line);
 }

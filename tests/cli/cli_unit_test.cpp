@@ -143,6 +143,33 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
       "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
 }
 
+TEST(ReportTest, KeptFilesAndMissingReferencesAreListedUnderTheirFolder) {
+  FolderResult row;
+  row.folder = u"/in";
+  row.copiedCount = 1;
+  row.keptFiles = {u"adpcm.wav"};
+  row.missingReferences = {
+      {u"a.bms", 12, u"", u"#WAV0C", u"sub\\snare.wav", false},
+      {u"b.bmson", 0, u"sound_channels[4].name", u"sound_channels[].name", u"k.ogg", true}};
+  const std::string table = ResultTableText({row}, RunTotals{0, 0, 0}, false);
+  EXPECT_NE(table.find("\nkept unconverted: /in\n  adpcm.wav\n\nmissing references: /in\n"
+                       "  a.bms:12 #WAV0C sub\\snare.wav (found in the input)\n"
+                       "  b.bmson:sound_channels[4].name k.ogg (missing in the input too)\n"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(
+      ResultJsonText({row}, RunTotals{0, 0, 0}, false, true)
+          .find(
+              "\"keptFiles\": [\"adpcm.wav\"], \"missingReferences\": [{\"chart\": \"a.bms\", \"line\": 12, "
+              "\"command\": \"#WAV0C\", \"value\": \"sub\\\\snare.wav\", \"missingInInput\": false}, "
+              "{\"chart\": \"b.bmson\", \"line\": \"sound_channels[4].name\", \"command\": "
+              "\"sound_channels[].name\", \"value\": \"k.ogg\", \"missingInInput\": true}]}"),
+      std::string::npos);
+  EXPECT_TRUE(OutputLostReferences({row}));
+  row.missingReferences.erase(row.missingReferences.begin());
+  EXPECT_FALSE(OutputLostReferences({row}));
+}
+
 TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {
   EXPECT_EQ(TotalsLineText(RunTotals{4, 1000, 250}),
             "total: 4 files, 1000 bytes read, 250 bytes written, 75.0% saved\n");
