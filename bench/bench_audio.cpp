@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -23,6 +22,8 @@
 #include <vector>
 
 #include "audio/wav_to_ogg_converter.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -37,41 +38,16 @@ struct Sound {
   std::vector<std::vector<double>> channels;  // -1 .. 1
 };
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 bool WriteWave(const fs::path& path, const Sound& sound) {
-  const std::uint32_t frames = static_cast<std::uint32_t>(sound.channels[0].size());
-  const std::uint16_t align = static_cast<std::uint16_t>(sound.bitsPerSample / 8 * sound.channelCount);
-  const std::uint32_t dataSize = frames * align;
-  std::vector<std::uint8_t> out;
-  out.reserve(44 + dataSize);
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  PutLe(out, 36 + dataSize, 4);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);
-  PutLe(out, sound.channelCount, 2);
-  PutLe(out, sound.sampleRate, 4);
-  PutLe(out, sound.sampleRate * align, 4);
-  PutLe(out, align, 2);
-  PutLe(out, sound.bitsPerSample, 2);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  PutLe(out, dataSize, 4);
-  for (std::uint32_t frame = 0; frame < frames; ++frame) {
+  const std::size_t frames = sound.channels[0].size();
+  Bytes samples;
+  samples.reserve(frames * sound.channelCount * sound.bitsPerSample / 8);
+  for (std::size_t frame = 0; frame < frames; ++frame) {
     for (const auto& channel : sound.channels) {
-      const double value = std::clamp(channel[frame], -1.0, 1.0);
-      if (sound.bitsPerSample == 8) {
-        PutLe(out, static_cast<std::uint32_t>(std::lround(128 + value * 127)), 1);
-      } else {
-        PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767))), 2);
-      }
+      PutPcmSample(samples, sound.bitsPerSample, std::clamp(channel[frame], -1.0, 1.0));
     }
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-  return static_cast<bool>(file);
+  return WriteBytes(path, WaveFile(Pcm(sound.bitsPerSample, sound.channelCount, sound.sampleRate), samples));
 }
 
 // A piece of music in miniature: a chord progression with harmonics, a kick
@@ -284,8 +260,8 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
   }
   std::error_code error;
-  const fs::path root =
-      fs::temp_directory_path(error) / ("hoshibako-bench-audio-" + std::to_string(std::random_device()()));
+  const ScratchFolder scratch;
+  const fs::path& root = scratch.path();
   const fs::path longFolder = root / "long";
   const fs::path keyFolder = root / "keys";
   const fs::path ourFolder = root / "ours";
@@ -311,7 +287,6 @@ int main(int argc, char** argv) {
   }
   if (!written) {
     std::fprintf(stderr, "could not write the test sounds under %s\n", root.string().c_str());
-    fs::remove_all(root, error);
     return 1;
   }
   std::printf("oggenc: %s; best of %d run(s)\n", oggenc.empty() ? "not found" : oggenc.string().c_str(),
@@ -323,6 +298,5 @@ int main(int argc, char** argv) {
   Report("500 keysounds (0.1-1.5 s; 11.025-48 kHz; 8/16-bit; mono/stereo)", keyMinutes, keySources.size(),
          keyFigures, !oggenc.empty(), 0.9);
 
-  fs::remove_all(root, error);
   return longFigures.ok && keyFigures.ok ? 0 : 1;
 }

@@ -15,11 +15,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "bms/script_rewriter.h"
 #include "bms/text_file.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -85,16 +85,12 @@ int main(int argc, char** argv) {
                                     std::filesystem::path(argv[3]).u16string());
     return ok ? 0 : 1;
   }
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("hoshibako-bench-bms-" + std::to_string(std::random_device()()));
-  std::filesystem::create_directories(folder);
+  const ScratchFolder scratch;
+  const std::filesystem::path& folder = scratch.path();
   long long lines = 0;
   const std::string script = MakeScript(20000, 20000, lines);
   const auto source = folder / "song.bms";
-  {
-    std::ofstream out(source, std::ios::binary);
-    out.write(script.data(), static_cast<std::streamsize>(script.size()));
-  }
+  WriteBytes(source, script);
   const double megabytes = static_cast<double>(script.size()) / 1e6;
   std::printf("script: %.1f MB, %lld lines\n", megabytes, lines);
 
@@ -142,7 +138,5 @@ int main(int argc, char** argv) {
                   same ? "" : "  (OUTPUT SIZE DIFFERS)");
     }
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return 0;
 }

@@ -22,11 +22,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "image/bmp_to_png_converter.h"
+#include "support/bmp_writer.h"
+#include "support/scratch_folder.h"
 #include "util/unicode.h"
 
 namespace {
@@ -75,43 +76,21 @@ std::uint32_t FlatColor(int x, int y, int seed) {
   return colors[cell < 5 ? 0 : cell % 6];
 }
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-std::vector<std::uint8_t> MakeBitmap(const SetImage& image, int index) {
-  const int stride = (image.width * image.bitCount + 31) / 32 * 4;
-  const int paletteEntries = image.bitCount == 8 ? 256 : 0;
-  const std::uint32_t offset = 54 + paletteEntries * 4;
-  std::vector<std::uint8_t> out;
-  out.push_back('B');
-  out.push_back('M');
-  Put32(out, offset + static_cast<std::uint32_t>(stride * image.height));
-  Put32(out, 0);
-  Put32(out, offset);
-  Put32(out, 40);
-  Put32(out, static_cast<std::uint32_t>(image.width));
-  Put32(out, static_cast<std::uint32_t>(image.height));
-  Put16(out, 1);
-  Put16(out, static_cast<std::uint32_t>(image.bitCount));
-  Put32(out, 0);
-  Put32(out, static_cast<std::uint32_t>(stride * image.height));
-  Put32(out, 2835);
-  Put32(out, 2835);
-  Put32(out, 0);
-  Put32(out, 0);
-  for (int i = 0; i < paletteEntries; ++i) {
+Bytes MakeBitmap(const SetImage& image, int index) {
+  BitmapLayout layout;
+  layout.width = image.width;
+  layout.height = image.height;
+  layout.bitCount = static_cast<std::uint16_t>(image.bitCount);
+  layout.xPixelsPerMeter = 2835;
+  layout.yPixelsPerMeter = 2835;
+  for (int i = 0; image.bitCount == 8 && i < 256; ++i) {
     // A warm-to-cool ramp: the index order follows brightness.
-    out.push_back(static_cast<std::uint8_t>(255 - i / 2));
-    out.push_back(static_cast<std::uint8_t>(i));
-    out.push_back(static_cast<std::uint8_t>(std::min(255, i + 40)));
-    out.push_back(0);
+    const auto red = static_cast<std::uint32_t>(std::min(255, i + 40));
+    const auto green = static_cast<std::uint32_t>(i);
+    const auto blue = static_cast<std::uint32_t>(255 - i / 2);
+    layout.palette.push_back(red << 16 | green << 8 | blue);
   }
+  const auto stride = static_cast<int>(StrideOf(image.width, static_cast<unsigned>(image.bitCount)));
   Noise noise(static_cast<std::uint32_t>(index * 7919 + 17));
   const double scale = 256.0 / image.width;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(stride));
@@ -135,9 +114,9 @@ std::vector<std::uint8_t> MakeBitmap(const SetImage& image, int index) {
         row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(FlatColor(x, y, index) % 251);
       }
     }
-    out.insert(out.end(), row.begin(), row.end());
+    layout.data.insert(layout.data.end(), row.begin(), row.end());
   }
-  return out;
+  return BuildBitmap(layout);
 }
 
 // ---- The minimal libpng driver: what a plain program writes with the
@@ -245,16 +224,15 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 5; ++i) set.push_back({"stage" + std::to_string(i), 640, 480, 8, i % 2 == 0});
   for (int i = 0; i < 2; ++i) set.push_back({"back" + std::to_string(i), 1280, 720, 24, i == 0});
 
-  const fs::path root =
-      fs::temp_directory_path() / ("hoshibako-bench-image-" + std::to_string(std::random_device{}()));
+  const ScratchFolder scratch;
+  const fs::path& root = scratch.path();
   fs::create_directories(root / "in");
   std::vector<std::string> sources;
   std::uintmax_t inputBytes = 0;
   for (std::size_t i = 0; i < set.size(); ++i) {
-    const std::vector<std::uint8_t> bitmap = MakeBitmap(set[i], static_cast<int>(i));
+    const Bytes bitmap = MakeBitmap(set[i], static_cast<int>(i));
     const std::string path = (root / "in" / (set[i].name + ".bmp")).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bitmap.data()), static_cast<std::streamsize>(bitmap.size()));
+    WriteBytes(path, bitmap);
     sources.push_back(path);
     inputBytes += bitmap.size();
   }
@@ -308,7 +286,5 @@ int main(int argc, char** argv) {
     pass = pass && timeOk;
   }
 
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
   return pass ? 0 : 1;
 }

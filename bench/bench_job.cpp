@@ -24,7 +24,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "support/bmp_writer.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -54,17 +59,13 @@ struct Lcg {
   double Unit() { return static_cast<double>(Next() & 0xFFFF) / 65535.0; }
 };
 
-void PutLe(std::string& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // A keysound: a decaying tone with some noise, 0.1 to 0.6 seconds.
-std::string KeysoundWav(Lcg& random, std::uint32_t rate, int channels) {
+Bytes KeysoundWav(Lcg& random, std::uint32_t rate, int channels) {
   const std::uint32_t frames = rate / 10 + random.Next() % (rate / 2);
   const double frequency = 80 + random.Unit() * 900;
   const double decay = 4 + random.Unit() * 20;
   const double noise = random.Unit() * 0.5;
-  std::string samples;
+  Bytes samples;
   samples.reserve(frames * 2 * channels);
   double phase = 0;
   for (std::uint32_t i = 0; i < frames; ++i) {
@@ -73,56 +74,23 @@ std::string KeysoundWav(Lcg& random, std::uint32_t rate, int channels) {
     const double tri = 4 * std::abs(phase - static_cast<double>(static_cast<long>(phase)) - 0.5) - 1;
     const double value = (tri * (1 - noise) + (random.Unit() * 2 - 1) * noise) * 0.8 / (1 + decay * t);
     for (int c = 0; c < channels; ++c) {
-      PutLe(samples, static_cast<std::uint16_t>(static_cast<std::int16_t>(value * 30000)), 2);
+      PutLe16(samples, static_cast<std::uint16_t>(static_cast<std::int16_t>(value * 30000)));
     }
   }
-  std::string out = "RIFF";
-  PutLe(out, 36 + static_cast<std::uint32_t>(samples.size()), 4);
-  out += "WAVEfmt ";
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);
-  PutLe(out, static_cast<std::uint32_t>(channels), 2);
-  PutLe(out, rate, 4);
-  PutLe(out, rate * 2 * static_cast<std::uint32_t>(channels), 4);
-  PutLe(out, 2 * static_cast<std::uint32_t>(channels), 2);
-  PutLe(out, 16, 2);
-  out += "data";
-  PutLe(out, static_cast<std::uint32_t>(samples.size()), 4);
-  return out + samples;
+  return WaveFile(Pcm(16, static_cast<std::uint16_t>(channels), rate), samples);
 }
 
 // A 24-bit bitmap with smooth shapes, the kind BGA frames have.
-std::string ImageBmp(Lcg& random, int width, int height) {
-  const int rowSize = (width * 3 + 3) / 4 * 4;
+Bytes ImageBmp(Lcg& random, int width, int height) {
   const int cx = static_cast<int>(random.Next() % static_cast<std::uint32_t>(width));
   const int cy = static_cast<int>(random.Next() % static_cast<std::uint32_t>(height));
-  std::string out = "BM";
-  PutLe(out, static_cast<std::uint32_t>(54 + rowSize * height), 4);
-  PutLe(out, 0, 4);
-  PutLe(out, 54, 4);
-  PutLe(out, 40, 4);
-  PutLe(out, static_cast<std::uint32_t>(width), 4);
-  PutLe(out, static_cast<std::uint32_t>(height), 4);
-  PutLe(out, 1, 2);
-  PutLe(out, 24, 2);
-  PutLe(out, 0, 4);
-  PutLe(out, static_cast<std::uint32_t>(rowSize * height), 4);
-  PutLe(out, 2835, 4);
-  PutLe(out, 2835, 4);
-  PutLe(out, 0, 4);
-  PutLe(out, 0, 4);
-  for (int y = 0; y < height; ++y) {
-    int written = 0;
-    for (int x = 0; x < width; ++x) {
-      const int d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-      out += static_cast<char>((d / 64) & 0xFF);
-      out += static_cast<char>((x * 255 / width) ^ ((y / 16) * 17));
-      out += static_cast<char>(d < width * height / 8 ? 230 : (y * 255 / height));
-      written += 3;
-    }
-    for (; written < rowSize; ++written) out += '\0';
-  }
-  return out;
+  return Bitmap24(width, height, [&](std::int32_t x, std::int32_t y) {
+    const int d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+    const auto red = static_cast<std::uint32_t>(d < width * height / 8 ? 230 : (y * 255 / height)) & 0xFF;
+    const auto green = static_cast<std::uint32_t>((x * 255 / width) ^ ((y / 16) * 17)) & 0xFF;
+    const auto blue = static_cast<std::uint32_t>(d / 64) & 0xFF;
+    return red << 16 | green << 8 | blue;
+  });
 }
 
 std::string ScriptFor(int sounds, int images) {
@@ -143,8 +111,8 @@ std::string ScriptFor(int sounds, int images) {
   return out;
 }
 
-void Write(const fs::path& path, const std::string& bytes, Library& library) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void Write(const fs::path& path, std::string_view bytes, Library& library) {
+  WriteBytes(path, bytes);
   ++library.files;
   library.bytes += bytes.size();
   if (bytes.size() > library.largestFile) library.largestFile = bytes.size();
@@ -162,12 +130,13 @@ Library MakeLibrary(const fs::path& root, const Options& options) {
     for (int s = 1; s <= options.sounds; ++s) {
       char file[32];
       std::snprintf(file, sizeof file, "key%03d.wav", s);
-      Write(folder / file, KeysoundWav(random, rate, s % 5 == 0 ? 2 : 1), library);
+      Write(folder / file, AsString(KeysoundWav(random, rate, s % 5 == 0 ? 2 : 1)), library);
     }
     for (int i = 1; i <= options.images; ++i) {
       char file[32];
       std::snprintf(file, sizeof file, "bga%03d.bmp", i);
-      Write(folder / file, i == 1 ? ImageBmp(random, 640, 480) : ImageBmp(random, 256, 256), library);
+      Write(folder / file, AsString(i == 1 ? ImageBmp(random, 640, 480) : ImageBmp(random, 256, 256)),
+            library);
     }
     Write(folder / "song_7key.bms", ScriptFor(options.sounds, options.images), library);
     Write(folder / "song_5key.bme", ScriptFor(options.sounds, options.images), library);
@@ -274,10 +243,9 @@ int main(int argc, char** argv) {
       Env("HOSHIBAKO_CONVERT", fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert");
 
   std::error_code error;
-  const fs::path base = options.keep.empty()
-                            ? fs::temp_directory_path() / ("hoshibako-bench-job-" + std::to_string(getpid()))
-                            : fs::path(options.keep);
-  fs::remove_all(base, error);
+  const ScratchFolder scratch;
+  const fs::path base = options.keep.empty() ? scratch.path() : fs::path(options.keep);
+  if (!options.keep.empty()) fs::remove_all(base, error);
   const fs::path in = base / "library";
   fs::create_directories(in);
 
@@ -317,6 +285,5 @@ int main(int argc, char** argv) {
   std::printf("peak RSS %.1f MB against a library of %.1f MB and a largest file of %.2f MB\n",
               bestJob.peakKilobytes / 1024.0, megabytes, static_cast<double>(library.largestFile) / 1e6);
 
-  if (options.keep.empty()) fs::remove_all(base, error);
   return ok ? 0 : 1;
 }

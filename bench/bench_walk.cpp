@@ -17,6 +17,7 @@
 
 #include "bms/text_file.h"
 #include "job/conversion_job.h"
+#include "job/run_log.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -49,7 +50,8 @@ double Walk(const fs::path& in, const fs::path& out, OptionFlags options, std::s
   RemoveTree(out);
   ConversionJob job;
   job.settings = JobSettings{Utf8ToUtf16(in.string()), Utf8ToUtf16(out.string()), options};
-  TextFile log;  // not opened: its lines are dropped
+  TextFile logFile;  // not opened: its lines are dropped
+  TextFileLog log(logFile);
   std::vector<FolderResult> rows;
   const Clock::time_point start = Clock::now();
   const std::clock_t cpuStart = std::clock();

@@ -1,16 +1,16 @@
 # Shared helpers for the subsystem CMake files.
 
 # hoshibako_add_test(NAME <name> SOURCES <files...> LIBS <targets...>)
-# A GoogleTest executable registered with CTest as one test. Registered as
-# add_test(NAME ... COMMAND <target>) so a cross-compiling emulator is used.
-# Skipped in a fuzzing build.
+# A GoogleTest executable linked with the shared test support, registered
+# with CTest as one test. Registered as add_test(NAME ... COMMAND <target>)
+# so a cross-compiling emulator is used. Skipped in a fuzzing build.
 function(hoshibako_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   if(HOSHIBAKO_FUZZ OR NOT HOSHIBAKO_TESTS)
     return()
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gtest_main)
   target_compile_definitions(${T_NAME} PRIVATE
     HOSHIBAKO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     HOSHIBAKO_SHARED_TESTDATA="${PROJECT_SOURCE_DIR}/../shared/testdata")

@@ -16,7 +16,6 @@
 
 #include "audio/float_mode.h"
 #include "audio/wav_reader.h"
-#include "audio/wav_to_ogg_converter_testing.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
@@ -115,30 +114,37 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Pages still to write before the one that a test makes fail; 0 for none.
-std::atomic<int> pagesBeforeFailure{0};
+// The destination file, created with the first page: a source that is
+// refused before any page is encoded leaves no file behind.
+class FilePageSink : public OggPageSink {
+ public:
+  explicit FilePageSink(const std::u16string& destination) : destination_(destination) {}
 
-bool InjectedWriteFailure() {
-  int pending = pagesBeforeFailure.load(std::memory_order_relaxed);
-  while (pending > 0) {
-    if (pagesBeforeFailure.compare_exchange_weak(pending, pending - 1, std::memory_order_relaxed)) {
-      return pending == 1;
-    }
+  bool WritePage(const std::uint8_t* header, std::size_t headerLength, const std::uint8_t* body,
+                 std::size_t bodyLength) override {
+    if (!file_) file_.reset(OpenFile(destination_, "wb"));
+    if (!file_) return false;
+    return std::fwrite(header, 1, headerLength, file_.get()) == headerLength &&
+           std::fwrite(body, 1, bodyLength, file_.get()) == bodyLength;
   }
-  return false;
-}
 
-bool WritePage(std::FILE* file, const ogg_page& page) {
-  if (InjectedWriteFailure()) return false;
-  const auto headerLength = static_cast<std::size_t>(page.header_len);
-  const auto bodyLength = static_cast<std::size_t>(page.body_len);
-  return std::fwrite(page.header, 1, headerLength, file) == headerLength &&
-         std::fwrite(page.body, 1, bodyLength, file) == bodyLength;
+  // The close flushes the last buffered pages, so its failure is a failed
+  // write as well. True when no file was made.
+  bool Close() { return !file_ || std::fclose(file_.release()) == 0; }
+
+ private:
+  const std::u16string& destination_;
+  FileHandle file_;
+};
+
+bool WritePage(OggPageSink& sink, const ogg_page& page) {
+  return sink.WritePage(page.header, static_cast<std::size_t>(page.header_len), page.body,
+                        static_cast<std::size_t>(page.body_len));
 }
 
 // The three header packets; the flush puts them on pages of their own so that
 // the audio starts on a new page.
-bool WriteHeaders(VorbisEncoding& encoding, std::FILE* file) {
+bool WriteHeaders(VorbisEncoding& encoding, OggPageSink& sink) {
   ogg_packet identification;
   ogg_packet comments;
   ogg_packet setup;
@@ -152,7 +158,7 @@ bool WriteHeaders(VorbisEncoding& encoding, std::FILE* file) {
   }
   ogg_page page;
   while (ogg_stream_flush(&encoding.stream, &page) != 0) {
-    if (!WritePage(file, page)) return false;
+    if (!WritePage(sink, page)) return false;
   }
   return true;
 }
@@ -224,7 +230,7 @@ void ConvertFrames(const std::uint8_t* bytes, int frames, const WaveFormat& form
 // Feeds the samples slice by slice and writes the audio pages up to the one
 // that ends the stream. False when a write fails.
 bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::uint8_t* samples,
-                std::int32_t length, std::FILE* file) {
+                std::int32_t length, OggPageSink& sink) {
   const int sliceLength = kSliceBytes - kSliceBytes % format.blockAlignment;
   const int channelCount = format.channelCount;
   const int frameBytes = format.bitsPerSample / 8 * channelCount;
@@ -256,7 +262,7 @@ bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::u
         if (ogg_stream_packetin(&encoding.stream, &packet) != 0) return false;
         ogg_page page;
         while (!endOfStream && ogg_stream_pageout(&encoding.stream, &page) != 0) {
-          if (!WritePage(file, page)) return false;
+          if (!WritePage(sink, page)) return false;
           endOfStream = ogg_page_eos(&page) != 0;
         }
       }
@@ -267,11 +273,14 @@ bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::u
 
 }  // namespace
 
-void FailOggPageWriteForTesting(int pageNumber) {
-  pagesBeforeFailure.store(pageNumber > 0 ? pageNumber : 0, std::memory_order_relaxed);
+bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
+  FilePageSink file(destination);
+  const bool written = Encode(source, file);
+  const bool closed = file.Close();
+  return written && closed;
 }
 
-bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
+bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink) const {
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
@@ -294,13 +303,5 @@ bool WavToOggConverter::Convert(const std::u16string& source, const std::u16stri
                       QualityForRate(format.sampleRate), StreamSerialNumber(std::time(nullptr)))) {
     return false;
   }
-
-  FileHandle file(OpenFile(destination, "wb"));
-  if (!file) return false;
-  const bool written =
-      WriteHeaders(encoding, file.get()) && WriteAudio(encoding, format, samples.get(), length, file.get());
-  // The close flushes the last buffered pages, so its failure is a failed
-  // write as well.
-  const bool closed = std::fclose(file.release()) == 0;
-  return written && closed;
+  return WriteHeaders(encoding, sink) && WriteAudio(encoding, format, samples.get(), length, sink);
 }

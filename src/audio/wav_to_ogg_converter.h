@@ -1,6 +1,20 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+
+// Where an encoded stream goes, one Ogg page at a time.
+class OggPageSink {
+ public:
+  // Takes one page: its header bytes, then its body bytes. False when they
+  // could not be written; the encoding stops there.
+  virtual bool WritePage(const std::uint8_t* header, std::size_t headerLength, const std::uint8_t* body,
+                         std::size_t bodyLength) = 0;
+
+ protected:
+  ~OggPageSink() = default;
+};
 
 // Encodes one RIFF WAVE file (8- or 16-bit PCM; with `wideFormats` also the
 // wider integer, float and extensible layouts the reader's wide mode takes)
@@ -18,4 +32,9 @@ class WavToOggConverter {
   // write or the close fails (a partial file may remain). The destination
   // name is used as given.
   bool Convert(const std::u16string& source, const std::u16string& destination) const;
+
+  // The same stream as Convert writes, handed to `sink` page by page. False
+  // when the source is refused, the encoder has no set-up for it, or the
+  // sink refuses a page; no page reaches the sink in the first two cases.
+  bool Encode(const std::u16string& source, OggPageSink& sink) const;
 };

@@ -365,7 +365,7 @@ bool IsSoundKind(ReferenceKind kind) {
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
   const long long size = FileSize(path);
   if (size < 0 || size > kMaxChartBytes) return false;
-  std::FILE* file = OpenFile(ToNarrowPath(path), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) return false;
   bytes.resize(static_cast<std::size_t>(size));
   const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
@@ -376,7 +376,7 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
 }
 
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  std::FILE* file = OpenFile(ToNarrowPath(path), "wb");
+  std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fflush(file) == 0 && ok;

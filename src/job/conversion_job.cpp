@@ -152,7 +152,7 @@ void ConversionJob::CommitFolder(const std::vector<PendingFile>& pending,
 
 void ConversionJob::PrepareProgress() { foldersTotal = CountFolders(settings.inputFolder); }
 
-bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFolder,
+bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder,
                                   const std::u16string& outputFolder, std::vector<FolderResult>& results) {
   FolderResult row;
   row.folder = inputFolder;
@@ -176,8 +176,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
     row.status = FolderStatus::HasErrors;
     row.AddErrorFile(FolderEntryName(inputFolder));
     results.push_back(row);
-    WriteLogLine(log, FolderLogLine(row));
-    if (onFolderLogged) onFolderLogged(row);
+    log.WriteLine(FolderLogLine(row));
     return !cancelRequested.load();
   }
 
@@ -303,8 +302,7 @@ bool ConversionJob::ProcessFolder(TextFile& log, const std::u16string& inputFold
 
   row.status = errorState;
   results.push_back(row);
-  WriteLogLine(log, FolderLogLine(row));
-  if (onFolderLogged) onFolderLogged(row);
+  log.WriteLine(FolderLogLine(row));
 
   if (cancelRequested.load()) return false;
 
@@ -344,7 +342,8 @@ int WorkerMain(ConversionJob& job) {
     WriteLogLine(log, kLogHeaderLine);
   }
 
-  job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, results);
+  TextFileLog runLog(log);
+  job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
   // After the whole walk, so that a chart's references into its subfolders
   // meet those subfolders' output.
   if ((job.settings.options & CheckReferences) != 0 && !job.cancelRequested.load()) {

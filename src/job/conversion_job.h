@@ -2,18 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "job/chart_mode.h"
 #include "job/folder_result.h"
 #include "job/message_target.h"
+#include "job/run_log.h"
 #include "job_settings/job_settings.h"
 #include "util/file_system.h"
 #include "util/thread.h"
-
-class TextFile;
 
 // What a run wrote, for the command line's summary: the files whose handler
 // succeeded, and the bytes of their sources and of what was written for them.
@@ -43,15 +41,11 @@ class ConversionJob {
   // far name exactly, which are copied instead of converted.
   ExactImageSet exactImages;
 
-  // Called on the worker right after a completed folder's row was appended
-  // and its log line written, before the walk's last cancel check for that
-  // folder. Optional; lets a caller watch rows as they finish.
-  std::function<void(const FolderResult&)> onFolderLogged;
-
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
-  // output tree, appending one row per folder. False when the run was
+  // output tree, appending one row per folder and writing a completed
+  // folder's line to `log` right after its row. False when the run was
   // cancelled inside this call or below it.
-  bool ProcessFolder(TextFile& log, const std::u16string& inputFolder, const std::u16string& outputFolder,
+  bool ProcessFolder(RunLog& log, const std::u16string& inputFolder, const std::u16string& outputFolder,
                      std::vector<FolderResult>& results);
 
   // The folders the walk can reach from this one, itself included; 0 when

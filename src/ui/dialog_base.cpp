@@ -1,5 +1,17 @@
 #include "ui/dialog_base.h"
 
+#include <utility>
+
+namespace {
+DialogObserver* dialogObserver = nullptr;
+}
+
+DialogObserver* SetDialogObserver(DialogObserver* observer) {
+  return std::exchange(dialogObserver, observer);
+}
+
+DialogObserver* CurrentDialogObserver() { return dialogObserver; }
+
 bool DialogBase::OnMessage(std::uint32_t, std::uintptr_t, std::intptr_t) { return false; }
 
 void DialogBase::OnInitDialog() {}

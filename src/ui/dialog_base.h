@@ -58,6 +58,24 @@ class DialogBase {
   ~DialogBase() = default;
 };
 
+// Told about every modal dialog once it is initialised and on screen, from
+// inside that dialog's own event loop, so that whoever drives the dialogs
+// without a person (tests, screenshot runs) can act on it there. The program
+// itself sets none.
+class DialogObserver {
+ public:
+  virtual void DialogShown(DialogBase& dialog) = 0;
+
+ protected:
+  ~DialogObserver() = default;
+};
+
+// Puts `observer` in place for the dialogs shown from now on (null for
+// none) and returns the one it replaces. Set and read on the user-interface
+// thread.
+DialogObserver* SetDialogObserver(DialogObserver* observer);
+DialogObserver* CurrentDialogObserver();
+
 // The one window procedure of every dialog. The backend calls it for every
 // message of a dialog window:
 // - before initialisation only WM_INITDIALOG is acted on: it binds the object

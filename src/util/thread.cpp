@@ -2,10 +2,31 @@
 
 #include <atomic>
 #include <system_error>
-#include <thread>
 
 namespace {
-std::atomic<bool> failNextStart{false};
+
+class PlatformThreadStarter : public ThreadStarter {
+ public:
+  bool Start(std::thread& thread, std::function<void()> body) override {
+    // std::thread reports a refused creation by throwing; this is the one
+    // place that turns it into a result.
+    try {
+      thread = std::thread(std::move(body));
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+};
+
+PlatformThreadStarter platformStarter;
+std::atomic<ThreadStarter*> currentStarter{&platformStarter};
+
+}  // namespace
+
+ThreadStarter* SetThreadStarter(ThreadStarter* starter) {
+  ThreadStarter* previous = currentStarter.exchange(starter != nullptr ? starter : &platformStarter);
+  return previous == &platformStarter ? nullptr : previous;
 }
 
 struct WorkerThread::Impl {
@@ -18,15 +39,7 @@ WorkerThread::~WorkerThread() { Join(); }
 
 bool WorkerThread::Start(std::function<void()> body) {
   if (impl_->thread.joinable()) return false;
-  if (failNextStart.exchange(false)) return false;
-  // std::thread reports a refused creation by throwing; this is the one place
-  // that turns it into a result.
-  try {
-    impl_->thread = std::thread(std::move(body));
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
+  return currentStarter.load()->Start(impl_->thread, std::move(body));
 }
 
 void WorkerThread::Join() {
@@ -34,5 +47,3 @@ void WorkerThread::Join() {
 }
 
 bool WorkerThread::Started() const { return impl_->thread.joinable(); }
-
-void WorkerThread::FailNextStartForTesting() { failNextStart = true; }

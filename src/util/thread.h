@@ -2,6 +2,23 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
+
+// Creates the threads of every WorkerThread. The default asks the platform
+// (std::thread); a program or a test may put another in place, for example
+// one that refuses as a system out of threads would.
+class ThreadStarter {
+ public:
+  // Starts `thread` running body. False when the thread cannot be created.
+  virtual bool Start(std::thread& thread, std::function<void()> body) = 0;
+
+ protected:
+  ~ThreadStarter() = default;
+};
+
+// Puts `starter` in place for every later WorkerThread::Start (null restores
+// the platform's) and returns the one it replaces (null for the platform's).
+ThreadStarter* SetThreadStarter(ThreadStarter* starter);
 
 // One background thread, started once and waited for without time limit.
 class WorkerThread {
@@ -16,10 +33,6 @@ class WorkerThread {
   // Waits for the thread to end; does nothing when none was started.
   void Join();
   bool Started() const;
-
-  // Test seam: makes the next Start of any WorkerThread fail as if the
-  // platform had refused to create the thread.
-  static void FailNextStartForTesting();
 
  private:
   struct Impl;

@@ -52,10 +52,10 @@ TEST(FloatModeTest, ConvertRestoresTheCallersMode) {
   for (unsigned mode : {0u, kFlushToZero, kModeBits}) {
     SCOPED_TRACE("mode " + std::to_string(mode));
     ModeGuard guard(mode);
-    ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+    ASSERT_TRUE(WavToOggConverter().Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
     EXPECT_EQ(_mm_getcsr() & kModeBits, mode);
     // The encoder's refusal leaves early; the mode comes back there too.
-    EXPECT_FALSE(WavToOggConverter().Convert(folder.WidePath("no-set-up.wav"), folder.WidePath("x.ogg")));
+    EXPECT_FALSE(WavToOggConverter().Convert(folder.Text("no-set-up.wav"), folder.Text("x.ogg")));
     EXPECT_EQ(_mm_getcsr() & kModeBits, mode);
   }
 }

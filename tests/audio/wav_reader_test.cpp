@@ -198,7 +198,7 @@ TEST_P(ReaderTest, AcceptsOrRefusesAsExpected) {
   format.sampleRate = 1234;
   std::int32_t length = -7;
   std::unique_ptr<std::uint8_t[]> samples;
-  const bool accepted = ReadWaveFile(folder.WidePath("in.wav"), format, samples, length, c.mode);
+  const bool accepted = ReadWaveFile(folder.Text("in.wav"), format, samples, length, c.mode);
   ASSERT_EQ(accepted, c.accepted);
   // The parser names the check that decided.
   WaveFormat parsedFormat;
@@ -230,11 +230,11 @@ TEST(ReaderPathTest, MissingFileIsRefusedAndAnyNameIsRead) {
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  EXPECT_FALSE(ReadWaveFile(folder.WidePath("missing.wav"), format, samples, length));
+  EXPECT_FALSE(ReadWaveFile(folder.Text("missing.wav"), format, samples, length));
   EXPECT_EQ(samples, nullptr);
   // U+1F3B5 has no code page 932 form; the file is read under its own name.
   ASSERT_TRUE(folder.Write("\xF0\x9F\x8E\xB5.wav", WaveFile(Pcm(8, 1, 22050), kSamples)));
-  EXPECT_TRUE(ReadWaveFile(folder.WidePath("\xF0\x9F\x8E\xB5.wav"), format, samples, length));
+  EXPECT_TRUE(ReadWaveFile(folder.Text("\xF0\x9F\x8E\xB5.wav"), format, samples, length));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "audio/wav_to_ogg_converter_testing.h"
 #include "audio_test_support.h"
 
 namespace {
@@ -74,7 +73,7 @@ TEST_P(RoundTripTest, DecodesToTheSameTone) {
   ASSERT_TRUE(folder.Write("tone.wav", WaveFileIn(c.layout, fields, samples)));
 
   const WavToOggConverter converter{.wideFormats = c.wide};
-  ASSERT_TRUE(converter.Convert(folder.WidePath("tone.wav"), folder.WidePath("tone.ogg")));
+  ASSERT_TRUE(converter.Convert(folder.Text("tone.wav"), folder.Text("tone.ogg")));
 
   const DecodedStream decoded = DecodeOgg(folder.Path("tone.ogg"));
   ASSERT_TRUE(decoded.opened);
@@ -144,8 +143,7 @@ TEST_P(FloatRangeTest, StaysWithinFullScale) {
   }
   ScratchFolder folder;
   ASSERT_TRUE(folder.Write("in.wav", WaveFile(fields, samples)));
-  ASSERT_TRUE(
-      WavToOggConverter{.wideFormats = true}.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  ASSERT_TRUE(WavToOggConverter{.wideFormats = true}.Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
   const DecodedStream decoded = DecodeOgg(folder.Path("out.ogg"));
   ASSERT_TRUE(decoded.opened);
   ASSERT_EQ(decoded.samples.size(), 1u);
@@ -165,7 +163,7 @@ TEST(ConverterTest, EightBitSilenceStaysSilent) {
   // 8-bit samples are unsigned: 128 is the zero line, not a full-scale offset.
   ScratchFolder folder;
   ASSERT_TRUE(folder.Write("silence.wav", WaveFile(Pcm(8, 1, 22050), Bytes(11025, 128))));
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("silence.wav"), folder.WidePath("silence.ogg")));
+  ASSERT_TRUE(WavToOggConverter().Convert(folder.Text("silence.wav"), folder.Text("silence.ogg")));
   const DecodedStream decoded = DecodeOgg(folder.Path("silence.ogg"));
   ASSERT_TRUE(decoded.opened);
   ASSERT_EQ(decoded.samples.size(), 1u);
@@ -179,7 +177,7 @@ TEST(ConverterTest, DestinationNameIsUsedAsGiven) {
   ScratchFolder folder;
   const PcmFields fields = Pcm(16, 1, 22050);
   ASSERT_TRUE(folder.Write("kick.wav", WaveFile(fields, SinePcm(fields, 0.2, {200}, 0.5))));
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("kick.wav"), folder.WidePath("out.wav")));
+  ASSERT_TRUE(WavToOggConverter().Convert(folder.Text("kick.wav"), folder.Text("out.wav")));
   const DecodedStream decoded = DecodeOgg(folder.Path("out.wav"));
   EXPECT_TRUE(decoded.opened);
   EXPECT_EQ(decoded.frames, 4410);
@@ -207,8 +205,8 @@ TEST_P(QualityTest, HigherQualityGivesLargerFile) {
   ASSERT_TRUE(folder.Write("table.wav", WaveFile(Pcm(16, 1, c.tableRate), samples)));
   ASSERT_TRUE(folder.Write("other.wav", WaveFile(Pcm(16, 1, c.tableRate + 1), samples)));
   WavToOggConverter converter;
-  ASSERT_TRUE(converter.Convert(folder.WidePath("table.wav"), folder.WidePath("table.ogg")));
-  ASSERT_TRUE(converter.Convert(folder.WidePath("other.wav"), folder.WidePath("other.ogg")));
+  ASSERT_TRUE(converter.Convert(folder.Text("table.wav"), folder.Text("table.ogg")));
+  ASSERT_TRUE(converter.Convert(folder.Text("other.wav"), folder.Text("other.ogg")));
   const double table = static_cast<double>(FileBytes(folder.Path("table.ogg")));
   const double other = static_cast<double>(FileBytes(folder.Path("other.ogg")));
   // One quality step changes the size by far more than 5 %.
@@ -255,7 +253,7 @@ TEST_P(SliceTest, FeedsTheExpectedFrames) {
   fields.blockAlignment = c.blockAlignment;
   ScratchFolder folder;
   ASSERT_TRUE(folder.Write("in.wav", WaveFile(fields, samples)));
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  ASSERT_TRUE(WavToOggConverter().Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
   const DecodedStream decoded = DecodeOgg(folder.Path("out.ogg"));
   ASSERT_TRUE(decoded.opened);
   EXPECT_EQ(decoded.frames, c.expectedFrames);
@@ -299,7 +297,7 @@ TEST_P(RefusalTest, AnswersFalseAndCreatesNothing) {
   }
   const std::size_t before = folder.EntryCount();
   const WavToOggConverter converter{.wideFormats = GetParam().wide};
-  EXPECT_FALSE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  EXPECT_FALSE(converter.Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
   EXPECT_FALSE(folder.Exists("out.ogg"));
   EXPECT_EQ(folder.EntryCount(), before);
 }
@@ -341,7 +339,7 @@ TEST(ConverterTest, BlockAlignmentOf512IsEncoded) {
   fields.blockAlignment = 512;
   ScratchFolder folder;
   ASSERT_TRUE(folder.Write("in.wav", WaveFile(fields, SinePcm(Pcm(16, 2, 44100), 0.1, {440}, 0.5))));
-  ASSERT_TRUE(WavToOggConverter().Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  ASSERT_TRUE(WavToOggConverter().Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
   EXPECT_EQ(DecodeOgg(folder.Path("out.ogg")).frames, 4410);
 }
 
@@ -350,12 +348,12 @@ TEST(ConverterTest, UnopenableDestinationLeavesNothing) {
   const PcmFields fields = Pcm(16, 1, 22050);
   ASSERT_TRUE(folder.Write("in.wav", WaveFile(fields, SinePcm(fields, 0.1, {440}, 0.5))));
   WavToOggConverter converter;
-  EXPECT_FALSE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("no-such-folder/out.ogg")));
+  EXPECT_FALSE(converter.Convert(folder.Text("in.wav"), folder.Text("no-such-folder/out.ogg")));
   EXPECT_FALSE(folder.Exists("no-such-folder"));
   EXPECT_EQ(folder.EntryCount(), 1u);
   // U+1F3B5 has no code page 932 form; the destination is made under its
   // own name all the same.
-  EXPECT_TRUE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("\xF0\x9F\x8E\xB5.ogg")));
+  EXPECT_TRUE(converter.Convert(folder.Text("in.wav"), folder.Text("\xF0\x9F\x8E\xB5.ogg")));
   EXPECT_TRUE(folder.Exists("\xF0\x9F\x8E\xB5.ogg"));
 }
 
@@ -370,9 +368,23 @@ TEST(ConverterTest, WritesToAFullDeviceAnswerFalse) {
   ASSERT_TRUE(folder.Write("short.wav", WaveFile(tiny, SinePcm(tiny, 0.001, {440}, 0.5))));
   ASSERT_TRUE(folder.Write("long.wav", WaveFile(fields, RichPcm16(44100, 4.0))));
   WavToOggConverter converter;
-  EXPECT_FALSE(converter.Convert(folder.WidePath("short.wav"), u"/dev/full"));
-  EXPECT_FALSE(converter.Convert(folder.WidePath("long.wav"), u"/dev/full"));
+  EXPECT_FALSE(converter.Convert(folder.Text("short.wav"), u"/dev/full"));
+  EXPECT_FALSE(converter.Convert(folder.Text("long.wav"), u"/dev/full"));
 }
+
+// Takes every page but the `failingPage`-th (1 = the first; 0 for none),
+// which fails as a full disk would.
+class FailingPageSink : public OggPageSink {
+ public:
+  explicit FailingPageSink(int failingPage) : failingPage_(failingPage) {}
+  bool WritePage(const std::uint8_t*, std::size_t, const std::uint8_t*, std::size_t) override {
+    return ++pages_ != failingPage_;
+  }
+
+ private:
+  int failingPage_;
+  int pages_ = 0;
+};
 
 // A single failed page write, which a later close would not report, still
 // fails the conversion: a header page and an audio page.
@@ -383,11 +395,12 @@ TEST(ConverterTest, OneFailedPageWriteAnswersFalse) {
   WavToOggConverter converter;
   for (int page : {1, 4}) {
     SCOPED_TRACE("page " + std::to_string(page));
-    FailOggPageWriteForTesting(page);
-    EXPECT_FALSE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
-    FailOggPageWriteForTesting(0);
+    FailingPageSink sink(page);
+    EXPECT_FALSE(converter.Encode(folder.Text("in.wav"), sink));
   }
-  EXPECT_TRUE(converter.Convert(folder.WidePath("in.wav"), folder.WidePath("out.ogg")));
+  FailingPageSink sink(0);
+  EXPECT_TRUE(converter.Encode(folder.Text("in.wav"), sink));
+  EXPECT_TRUE(converter.Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
 }
 
 TEST(ConverterTest, ConversionsInOneSecondShareTheSerialNumber) {
@@ -400,8 +413,8 @@ TEST(ConverterTest, ConversionsInOneSecondShareTheSerialNumber) {
   // that did not straddle one.
   for (int attempt = 0; attempt < 5; ++attempt) {
     const std::time_t start = std::time(nullptr);
-    ASSERT_TRUE(converter.Convert(folder.WidePath("a.wav"), folder.WidePath("a.ogg")));
-    ASSERT_TRUE(converter.Convert(folder.WidePath("b.wav"), folder.WidePath("b.ogg")));
+    ASSERT_TRUE(converter.Convert(folder.Text("a.wav"), folder.Text("a.ogg")));
+    ASSERT_TRUE(converter.Convert(folder.Text("b.wav"), folder.Text("b.ogg")));
     if (std::time(nullptr) != start) continue;
     EXPECT_EQ(DecodeOgg(folder.Path("a.ogg")).serialNumber, DecodeOgg(folder.Path("b.ogg")).serialNumber);
     return;
@@ -422,8 +435,8 @@ TEST(ConverterTest, ConcurrentConversionsDoNotInterfere) {
   for (std::size_t i = 0; i < frequencies.size(); ++i) {
     threads.emplace_back([&folder, &results, i] {
       const std::string index = std::to_string(i);
-      results[i] = WavToOggConverter().Convert(folder.WidePath("in" + index + ".wav"),
-                                               folder.WidePath("out" + index + ".ogg"));
+      results[i] = WavToOggConverter().Convert(folder.Text("in" + index + ".wav"),
+                                               folder.Text("out" + index + ".ogg"));
     });
   }
   for (std::thread& thread : threads) thread.join();

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bms/script_rewriter.h"
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ long OpenDescriptors() {
 #endif
 }
 
-using AllocationFailureTest = TempFolderTest;
+using AllocationFailureTest = ScratchFolderTest;
 
 // Fails the first allocation, then the second, and so on, until the rewrite
 // gets through; after each failure no file is left open.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/unicode.h"
 
 namespace {
@@ -150,7 +150,7 @@ TEST(BmsonReferencesTest, ListsEveryFieldInDocumentOrder) {
   EXPECT_TRUE(none.empty());
 }
 
-using BmsonRewriterTest = TempFolderTest;
+using BmsonRewriterTest = ScratchFolderTest;
 
 TEST_F(BmsonRewriterTest, RewritesFileAndRefusesMalformed) {
   WriteBytes(u"in.bmson", R"({"sound_channels":[{"name":"a.wav"}],"bga":{"bga_header":[{"name":"b.bmp"}]}})");

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/unicode.h"
 
 namespace {
 
-using ChartReferencesTest = TempFolderTest;
+using ChartReferencesTest = ScratchFolderTest;
 
 TEST_F(ChartReferencesTest, ListsScriptCommandsThatNameFiles) {
   WriteBytes(u"song.bme",

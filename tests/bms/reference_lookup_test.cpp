@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/unicode.h"
 
 namespace {
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ReferenceLookupTest, testing::ValuesIn(kLookupCas
                            return std::string(info.param.name);
                          });
 
-using ReferenceLookupListingTest = TempFolderTest;
+using ReferenceLookupListingTest = ScratchFolderTest;
 
 TEST_F(ReferenceLookupListingTest, ListsSubfoldersButNotLinks) {
   std::filesystem::create_directories(root_ / "song" / "Sounds");

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bms/text_file.h"
-#include "temp_folder.h"
+#include "scratch_folder_test.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
 
@@ -121,7 +121,7 @@ const RuleCase kRuleCases[] = {
     {"StrayCrStaysInUnchangedLine", Sound, "#TITLE x\r", "#TITLE x\r"},
 };
 
-class RewriteRuleTest : public TempFolderTest, public testing::WithParamInterface<RuleCase> {};
+class RewriteRuleTest : public ScratchFolderTest, public testing::WithParamInterface<RuleCase> {};
 
 TEST_P(RewriteRuleTest, RewritesLine) {
   const RuleCase& c = GetParam();
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, RewriteRuleTest, testing::ValuesIn(kRuleCases),
                            return std::string(info.param.name);
                          });
 
-using ScriptRewriterTest = TempFolderTest;
+using ScriptRewriterTest = ScratchFolderTest;
 
 // A script as found in song folders: mixed line ends, a Shift_JIS title
 // whose characters have 0x5C as second byte, random blocks, mixed-case
@@ -294,7 +294,7 @@ const ForeignCase kForeignCases[] = {
      }},
 };
 
-class ForeignScriptTest : public TempFolderTest, public testing::WithParamInterface<ForeignCase> {};
+class ForeignScriptTest : public ScratchFolderTest, public testing::WithParamInterface<ForeignCase> {};
 
 TEST_P(ForeignScriptTest, RewritesAndRepairs) {
   const ForeignCase& c = GetParam();

@@ -9,14 +9,13 @@
 #include <regex>
 #include <string>
 
-#include "job_test_support.h"
 #include "run_program.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -37,12 +36,12 @@ class CliProgramTest : public ::testing::Test {
     return RunProgram(HOSHIBAKO_CLI_PATH, arguments, tmp.path().string());
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
 };
 
 TEST_F(CliProgramTest, CleanRunExitsZeroWithTableAndTotals) {
   WriteBytes(In("song.bms"), "#WAV01 kick.wav\r\n");
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
   WriteBytes(In("sub/readme.txt"), "hello");
   const ProgramResult result = Cli({"-a", In().string(), Out().string()});
 
@@ -87,7 +86,7 @@ TEST_F(CliProgramTest, ControlCharactersInNamesCannotForgeLines) {
   EXPECT_NE(result.out.find("\n  x\\nOK\\x1B[2J.wav\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("/in/d\\r "), std::string::npos) << result.out;
   EXPECT_NE(result.err.find("/in/d\\r\n"), std::string::npos) << result.err;
-  const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
+  const std::string log = ReadBytes(tmp.path() / "hoshibako.log");
   EXPECT_NE(log.find(",1,x\\nOK\\x1B[2J.wav\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("/in/d\\r,OK,"), std::string::npos) << log;
   for (const std::string& text : {result.out, result.err, log}) {
@@ -154,18 +153,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliProgramTest, KeepWithYesRunsWithoutAsking) {
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
   WriteBytes(In("s.bms"), "#WAV01 kick.wav\r\n");
   const ProgramResult result = Cli({"-kwy", In().string(), Out().string()});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_TRUE(jobtest::StartsWith(jobtest::ReadBytes(Out("kick.wav")), "OggS"));
-  EXPECT_EQ(jobtest::ReadBytes(Out("s.bms")), "#WAV01 kick.wav\r\n");
+  EXPECT_TRUE(StartsWith(ReadBytes(Out("kick.wav")), "OggS"));
+  EXPECT_EQ(ReadBytes(Out("s.bms")), "#WAV01 kick.wav\r\n");
 }
 
 TEST_F(CliProgramTest, LogMatchesTheDialogProgramsLog) {
   WriteBytes(In("a.txt"), "a");
   ASSERT_EQ(Cli({In().string(), Out().string()}).exitCode, 0);
-  const std::string log = jobtest::ReadBytes(tmp.path() / "hoshibako.log");
+  const std::string log = ReadBytes(tmp.path() / "hoshibako.log");
   std::string header;
   ASSERT_TRUE(
       Utf16ToCp932(u"対象フォルダ,処理結果,BMS,音声,画像,無変換,エラー,エラーファイル一覧", header, false));
@@ -186,7 +185,7 @@ TEST_F(CliProgramTest, HelpAndVersion) {
 
 // A long run: many folders, each with a sound file that takes a while.
 void MakeLongRun(const fs::path& in, int folders, std::uint32_t frames) {
-  const std::string wav = WavBytes(44100, 16, frames);
+  const Bytes wav = TriangleWaveFile(44100, 16, frames);
   for (int i = 0; i < folders; ++i) WriteBytes(in / ("f" + std::to_string(100 + i)) / "long.wav", wav);
 }
 
@@ -213,7 +212,7 @@ TEST_F(CliProgramTest, InterruptStopsAtTheNextCheckPointAndExits130) {
   EXPECT_EQ(result.out.find("キャンセル"), result.out.rfind("キャンセル"));
   const fs::path converted = Out(match[1].str() + "/long.ogg");
   if (match[2] == "1") {
-    EXPECT_TRUE(jobtest::StartsWith(jobtest::ReadBytes(converted), "OggS"));
+    EXPECT_TRUE(StartsWith(ReadBytes(converted), "OggS"));
   } else {
     EXPECT_FALSE(fs::exists(converted));
   }
@@ -225,7 +224,7 @@ TEST_F(CliProgramTest, SecondInterruptEndsAtOnce) {
   // Encoding 40 minutes of sound takes a while: the first interrupt must
   // wait for it, the second must not. (A named pipe, which never finishes,
   // now fails at once.) The samples are a hole in the file: no disk used.
-  std::string header = WavBytes(44100, 16, 0);
+  std::string header = AsString(TriangleWaveFile(44100, 16, 0));
   const std::uint32_t dataSize = 200u << 20;
   for (int i = 0; i < 4; ++i) {
     header[4 + i] = static_cast<char>(((36 + dataSize) >> (8 * i)) & 0xFF);
@@ -272,8 +271,8 @@ class CliCheckTest : public CliProgramTest, public ::testing::WithParamInterface
 TEST_P(CliCheckTest, ListsMissingReferencesAndSetsTheExitCode) {
   const CheckCase& c = GetParam();
   WriteBytes(In("song.bms"), c.script);
-  WriteBytes(In("kick.wav"), WavBytes());
-  WriteBytes(In("sub/snare.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
+  WriteBytes(In("sub/snare.wav"), TriangleWaveFile());
   std::vector<std::string> arguments = c.options;
   arguments.push_back(In().string());
   arguments.push_back(Out().string());

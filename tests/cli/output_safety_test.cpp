@@ -24,13 +24,13 @@
 #include <thread>
 #include <vector>
 
-#include "job_test_support.h"
+#include "support/bmp_writer.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
-using jobtest::ReadBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -144,13 +144,17 @@ class OutputSafetyTest : public ::testing::Test {
       const std::string prefix = folder.empty() ? "" : folder + "/";
       for (int i = 0; i < 4; ++i, ++n) {
         const std::uint32_t frames = 30000 + 7919 * static_cast<std::uint32_t>(n);
-        Add(prefix + "s" + std::to_string(n) + ".wav", jobtest::WavBytes(44100, 16, frames),
+        Add(prefix + "s" + std::to_string(n) + ".wav", AsString(TriangleWaveFile(44100, 16, frames)),
             prefix + "s" + std::to_string(n) + ".ogg", Expected{Expected::Sound, frames, 0, 0, ""});
       }
       for (int i = 0; i < 2; ++i, ++n) {
         const std::int32_t width = 300 + 17 * n;
         const std::int32_t height = 200 + 5 * n;
-        Add(prefix + "\xE7\x94\xBB" + std::to_string(n) + ".bmp", jobtest::BmpBytes(width, height),
+        Add(prefix + "\xE7\x94\xBB" + std::to_string(n) + ".bmp",
+            AsString(Bitmap24(width, height,
+                              [](std::int32_t x, std::int32_t row) {
+                                return static_cast<std::uint32_t>(x * 40 + row * 60) & 0xFFFFFF;
+                              })),
             prefix + "\xE7\x94\xBB" + std::to_string(n) + ".png",
             Expected{Expected::Image, 0, static_cast<std::uint32_t>(width),
                      static_cast<std::uint32_t>(height), ""});
@@ -165,7 +169,7 @@ class OutputSafetyTest : public ::testing::Test {
   }
 
   void Add(const std::string& input, const std::string& bytes, const std::string& output, Expected expected) {
-    WriteBytes(In() / jobtest::Utf8Path(input), bytes);
+    WriteBytes(In() / Utf8Path(input), bytes);
     sourceOf[output] = input;
     expected_[output] = std::move(expected);
   }
@@ -184,7 +188,7 @@ class OutputSafetyTest : public ::testing::Test {
   void LearnScripts(const fs::path& out) {
     for (auto& [output, expected] : expected_) {
       if (expected.kind == Expected::Bytes && expected.bytes.empty()) {
-        expected.bytes = ReadBytes(out / jobtest::Utf8Path(output));
+        expected.bytes = ReadBytes(out / Utf8Path(output));
       }
     }
   }
@@ -197,12 +201,12 @@ class OutputSafetyTest : public ::testing::Test {
     complete = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
       if (!entry.is_regular_file()) continue;
-      const std::string name = Utf16ToUtf8(jobtest::ToText(entry.path().filename()));
+      const std::string name = Utf16ToUtf8(PathText(entry.path().filename()));
       if (IsTemporaryName(U16(name))) {
         ++temporaries;
         continue;
       }
-      const std::string relative = Utf16ToUtf8(jobtest::ToText(fs::relative(entry.path(), out)));
+      const std::string relative = Utf16ToUtf8(PathText(fs::relative(entry.path(), out)));
       const auto found = expected_.find(relative);
       if (found == expected_.end()) {
         problems.push_back(relative + ": unexpected");
@@ -226,7 +230,7 @@ class OutputSafetyTest : public ::testing::Test {
     return problems;
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   std::map<std::string, std::string> sourceOf;  // output -> input
   std::map<std::string, Expected> expected_;
   int runs_ = 0;
@@ -298,7 +302,7 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
   LearnScripts(reference);
   std::vector<std::uintmax_t> sizes;
   for (const auto& [output, expected] : expected_)
-    sizes.push_back(fs::file_size(reference / jobtest::Utf8Path(output)));
+    sizes.push_back(fs::file_size(reference / Utf8Path(output)));
   std::sort(sizes.begin(), sizes.end());
 
   for (const std::size_t quantile : {1, 2, 3}) {
@@ -307,11 +311,11 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
     // An earlier run's file of a name whose new output is too large.
     std::string earlierName;
     for (const auto& [output, expected] : expected_) {
-      if (fs::file_size(reference / jobtest::Utf8Path(output)) > limit) earlierName = output;
+      if (fs::file_size(reference / Utf8Path(output)) > limit) earlierName = output;
     }
     ASSERT_FALSE(earlierName.empty());
-    fs::create_directories((out / jobtest::Utf8Path(earlierName)).parent_path());
-    WriteBytes(out / jobtest::Utf8Path(earlierName), "from an earlier run");
+    fs::create_directories((out / Utf8Path(earlierName)).parent_path());
+    WriteBytes(out / Utf8Path(earlierName), "from an earlier run");
 
     std::string json;
     EXPECT_EQ(Run(out, limit, &json), 1) << "limit " << limit;
@@ -321,16 +325,16 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
       failedNames += (*it)[1];
 
     for (const auto& [output, expected] : expected_) {
-      const bool tooLarge = fs::file_size(reference / jobtest::Utf8Path(output)) > limit;
-      const std::string input = fs::path(jobtest::Utf8Path(sourceOf.at(output))).filename().string();
+      const bool tooLarge = fs::file_size(reference / Utf8Path(output)) > limit;
+      const std::string input = fs::path(Utf8Path(sourceOf.at(output))).filename().string();
       EXPECT_EQ(failedNames.find("\"" + input + "\"") != std::string::npos, tooLarge)
           << input << " at " << limit;
       if (tooLarge && output != earlierName) {
-        EXPECT_FALSE(fs::exists(out / jobtest::Utf8Path(output))) << output;
+        EXPECT_FALSE(fs::exists(out / Utf8Path(output))) << output;
       }
     }
-    EXPECT_EQ(ReadBytes(out / jobtest::Utf8Path(earlierName)), "from an earlier run");
-    fs::remove(out / jobtest::Utf8Path(earlierName));
+    EXPECT_EQ(ReadBytes(out / Utf8Path(earlierName)), "from an earlier run");
+    fs::remove(out / Utf8Path(earlierName));
     int temporaries = 0;
     int complete = 0;
     EXPECT_EQ(Check(out, temporaries, complete), std::vector<std::string>{});

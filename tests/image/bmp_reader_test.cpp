@@ -288,20 +288,20 @@ INSTANTIATE_TEST_SUITE_P(Bitmaps, MismatchedCompressionTest, testing::ValuesIn(k
                          });
 
 TEST(BitmapReaderTest, ReadsFromAFileByItsPath) {
-  TempFolder folder;
+  ScratchFolder folder;
   const BitmapLayout layout = SmallPalette8();
   WriteBytes(folder.Path("small.bmp"), BuildBitmap(layout));
   BitmapInfo info;
   std::vector<std::uint8_t> table;
   std::vector<std::uint8_t> pixels;
-  ASSERT_TRUE(ReadBitmapFile(U16(folder.Path("small.bmp")), info, table, pixels));
+  ASSERT_TRUE(ReadBitmapFile(folder.Text("small.bmp"), info, table, pixels));
   EXPECT_EQ(info.width, 3);
   EXPECT_EQ(pixels, layout.data);
-  EXPECT_FALSE(ReadBitmapFile(U16(folder.Path("missing.bmp")), info, table, pixels));
+  EXPECT_FALSE(ReadBitmapFile(folder.Text("missing.bmp"), info, table, pixels));
   // A name without a code page 932 form is read under its own name.
-  const std::string emoji = folder.Path("\xF0\x9F\x98\x80.bmp");
-  WriteBytes(std::filesystem::path(std::u8string(emoji.begin(), emoji.end())), BuildBitmap(layout));
-  EXPECT_TRUE(ReadBitmapFile(U16(emoji), info, table, pixels));
+  const std::string emoji = "\xF0\x9F\x98\x80.bmp";
+  WriteBytes(folder.Path(emoji), BuildBitmap(layout));
+  EXPECT_TRUE(ReadBitmapFile(folder.Text(emoji), info, table, pixels));
 }
 
 }  // namespace

@@ -175,9 +175,9 @@ TEST_P(RoundTripTest, PngHoldsTheSamePixels) {
   const Image image = MakeImage(c, entries);
   layout.data = EncodePixels(image, c.bitCount, c.compression);
 
-  TempFolder folder;
+  ScratchFolder folder;
   WriteBytes(folder.Path("in.bmp"), BuildBitmap(layout));
-  ASSERT_TRUE(BmpToPngConverter().Convert(U16(folder.Path("in.bmp")), U16(folder.Path("out.png"))));
+  ASSERT_TRUE(BmpToPngConverter().Convert(folder.Text("in.bmp"), folder.Text("out.png")));
 
   DecodedPng png;
   ASSERT_TRUE(ReadPng(folder.Path("out.png"), png));
@@ -227,14 +227,14 @@ class ConverterTest : public testing::Test {
  protected:
   bool Convert(const BitmapLayout& layout, const std::string& destination = "out.png") {
     WriteBytes(folder_.Path("in.bmp"), BuildBitmap(layout));
-    return BmpToPngConverter().Convert(U16(folder_.Path("in.bmp")), U16(folder_.Path(destination)));
+    return BmpToPngConverter().Convert(folder_.Text("in.bmp"), folder_.Text(destination));
   }
   DecodedPng Output(const std::string& name = "out.png") {
     DecodedPng png;
     EXPECT_TRUE(ReadPng(folder_.Path(name), png));
     return png;
   }
-  TempFolder folder_;
+  ScratchFolder folder_;
 };
 
 TEST_F(ConverterTest, SixteenBitComponentsLandInTheTopFiveBits) {
@@ -289,9 +289,9 @@ TEST_P(PaletteIndexTest, PaletteReachesTheLargestIndexWithBlack) {
   layout.colorsUsed = c.colorsUsed;
   layout.palette.assign(c.colorsUsed, 0xFFEEDD);
   layout.data = PackRow(c.row, c.bitCount);
-  TempFolder folder;
+  ScratchFolder folder;
   WriteBytes(folder.Path("in.bmp"), BuildBitmap(layout));
-  ASSERT_TRUE(BmpToPngConverter().Convert(U16(folder.Path("in.bmp")), U16(folder.Path("out.png"))));
+  ASSERT_TRUE(BmpToPngConverter().Convert(folder.Text("in.bmp"), folder.Text("out.png")));
   DecodedPng png;
   ASSERT_TRUE(ReadPng(folder.Path("out.png"), png));
   ASSERT_EQ(png.palette.size(), c.paletteSize);
@@ -339,12 +339,12 @@ TEST_F(ConverterTest, RefusedBitmapCreatesNoDestination) {
   layout.bitCount = 32;
   layout.data = {1, 2, 3, 4};
   EXPECT_FALSE(Convert(layout));
-  EXPECT_FALSE(FileExists(folder_.Path("out.png")));
+  EXPECT_FALSE(folder_.Exists("out.png"));
 }
 
 TEST_F(ConverterTest, MissingSourceFails) {
-  EXPECT_FALSE(BmpToPngConverter().Convert(U16(folder_.Path("none.bmp")), U16(folder_.Path("out.png"))));
-  EXPECT_FALSE(FileExists(folder_.Path("out.png")));
+  EXPECT_FALSE(BmpToPngConverter().Convert(folder_.Text("none.bmp"), folder_.Text("out.png")));
+  EXPECT_FALSE(folder_.Exists("out.png"));
 }
 
 TEST_F(ConverterTest, UnopenableDestinationFails) {
@@ -363,7 +363,7 @@ TEST_F(ConverterTest, LibraryErrorFailsAndRemovesTheDestination) {
   layout.palette = {0, 0xFFFFFF};
   layout.data.assign(StrideOf(layout.width, 1), 0x5A);
   EXPECT_FALSE(Convert(layout));
-  EXPECT_FALSE(FileExists(folder_.Path("out.png")));
+  EXPECT_FALSE(folder_.Exists("out.png"));
 }
 
 }  // namespace

@@ -56,12 +56,11 @@ const GoodFile kGoodFiles[] = {
 };
 
 // Compares a converted file with its reference, both expanded to 8-bit RGB.
-void ExpectMatchesReference(const std::string& converted, const fs::path& referencePath,
-                            bool fiveBitChannels) {
+void ExpectMatchesReference(const fs::path& converted, const fs::path& referencePath, bool fiveBitChannels) {
   std::uint32_t width = 0, height = 0, refWidth = 0, refHeight = 0;
   std::vector<std::uint8_t> rgb, reference;
   ASSERT_TRUE(ReadPngAsRgb(converted, width, height, rgb));
-  ASSERT_TRUE(ReadPngAsRgb(referencePath.string(), refWidth, refHeight, reference));
+  ASSERT_TRUE(ReadPngAsRgb(referencePath, refWidth, refHeight, reference));
   ASSERT_EQ(width, refWidth);
   ASSERT_EQ(height, refHeight);
   ASSERT_EQ(rgb.size(), reference.size());
@@ -83,12 +82,12 @@ TEST_P(GoodBitmapTest, MatchesReferenceOrIsRefused) {
   const GoodFile& file = GetParam();
   const fs::path source = kSuite / "g" / (std::string(file.name) + ".bmp");
   if (!fs::exists(source)) GTEST_SKIP() << "bmpsuite not present at " << kSuite.string();
-  TempFolder folder;
-  const std::string destination = folder.Path("out.png");
-  const bool converted = BmpToPngConverter().Convert(U16(source.generic_string()), U16(destination));
+  ScratchFolder folder;
+  const fs::path destination = folder.Path("out.png");
+  const bool converted = BmpToPngConverter().Convert(U16(source.generic_string()), PathText(destination));
   if (!file.accepted) {
     EXPECT_FALSE(converted);
-    EXPECT_FALSE(FileExists(destination));
+    EXPECT_FALSE(fs::exists(destination));
     return;
   }
   ASSERT_TRUE(converted);
@@ -113,19 +112,19 @@ class DubiousBitmapTest : public testing::TestWithParam<const char*> {};
 TEST_P(DubiousBitmapTest, ConvertsOrIsRefused) {
   const fs::path folder = kSuite / GetParam();
   if (!fs::is_directory(folder)) GTEST_SKIP() << "bmpsuite not present at " << kSuite.string();
-  TempFolder output;
+  ScratchFolder output;
   int files = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() != ".bmp") continue;
     ++files;
-    const std::string destination = output.Path(entry.path().stem().string() + ".png");
+    const fs::path destination = output.Path(entry.path().stem().string() + ".png");
     SCOPED_TRACE(entry.path().filename().string());
-    if (BmpToPngConverter().Convert(U16(entry.path().generic_string()), U16(destination))) {
+    if (BmpToPngConverter().Convert(U16(entry.path().generic_string()), PathText(destination))) {
       DecodedPng png;
       EXPECT_TRUE(ReadPng(destination, png));
       EXPECT_GT(png.width, 0u);
     } else {
-      EXPECT_FALSE(FileExists(destination));
+      EXPECT_FALSE(fs::exists(destination));
     }
   }
   EXPECT_GT(files, 0);
@@ -160,9 +159,9 @@ class KnownOutcomeTest : public testing::TestWithParam<KnownOutcome> {};
 TEST_P(KnownOutcomeTest, ConvertsAsExpected) {
   const fs::path source = kSuite / (std::string(GetParam().path) + ".bmp");
   if (!fs::exists(source)) GTEST_SKIP() << "bmpsuite not present at " << kSuite.string();
-  TempFolder folder;
-  const std::string destination = folder.Path("out.png");
-  ASSERT_EQ(BmpToPngConverter().Convert(U16(source.generic_string()), U16(destination)),
+  ScratchFolder folder;
+  const fs::path destination = folder.Path("out.png");
+  ASSERT_EQ(BmpToPngConverter().Convert(U16(source.generic_string()), PathText(destination)),
             GetParam().converted);
   if (GetParam().matchesReference) {
     ExpectMatchesReference(destination, kSuite / (std::string(GetParam().path) + ".png"), false);

@@ -2,28 +2,15 @@
 
 #include <png.h>
 
-#include <algorithm>
-#include <atomic>
 #include <csetjmp>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace {
 
-void PutU16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
-
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
@@ -97,7 +84,7 @@ bool Decode(MemorySource* source, const DecodeTarget& target) {
   return true;
 }
 
-bool DecodeFile(const std::string& path, bool expandToRgb, DecodedPng& png) {
+bool DecodeFile(const std::filesystem::path& path, bool expandToRgb, DecodedPng& png) {
   const std::vector<std::uint8_t> bytes = ReadAll(path);
   if (bytes.size() < 8) return false;
   MemorySource source{bytes.data(), bytes.size(), 0};
@@ -116,79 +103,12 @@ bool DecodeFile(const std::string& path, bool expandToRgb, DecodedPng& png) {
 
 }  // namespace
 
-std::size_t StrideOf(std::int32_t width, unsigned bitCount) {
-  return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
-}
-
-std::vector<std::uint8_t> PackRow(const std::vector<std::uint32_t>& pixels, unsigned bitCount) {
-  std::vector<std::uint8_t> row(StrideOf(static_cast<std::int32_t>(pixels.size()), bitCount), 0);
-  for (std::size_t x = 0; x < pixels.size(); ++x) {
-    const std::uint32_t v = pixels[x];
-    if (bitCount == 24) {
-      row[x * 3] = static_cast<std::uint8_t>(v);
-      row[x * 3 + 1] = static_cast<std::uint8_t>(v >> 8);
-      row[x * 3 + 2] = static_cast<std::uint8_t>(v >> 16);
-    } else if (bitCount == 16) {
-      row[x * 2] = static_cast<std::uint8_t>(v);
-      row[x * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
-    } else {
-      const unsigned perByte = 8 / bitCount;
-      const unsigned shift = 8 - bitCount * (x % perByte + 1);
-      row[x / perByte] |= static_cast<std::uint8_t>(v << shift);
-    }
-  }
-  return row;
-}
-
-std::vector<std::uint8_t> BuildBitmap(const BitmapLayout& layout) {
-  const bool core = layout.headerSize == 12;
-  const std::size_t entrySize = core ? 3 : 4;
-  const std::size_t headerBytes = core ? 12 : std::max<std::size_t>(layout.headerSize, 40);
-  const std::size_t offset = 14 + headerBytes + layout.palette.size() * entrySize + layout.gap;
-  const std::size_t fileSize = offset + layout.data.size();
-
-  std::vector<std::uint8_t> out;
-  out.push_back('B');
-  out.push_back('M');
-  PutU32(out, static_cast<std::uint32_t>(fileSize));
-  PutU32(out, 0);
-  PutU32(out, layout.pixelOffset.value_or(static_cast<std::uint32_t>(offset)));
-  PutU32(out, layout.headerSize);
-  if (core) {
-    PutU16(out, static_cast<std::uint32_t>(layout.width));
-    PutU16(out, static_cast<std::uint32_t>(layout.height));
-    PutU16(out, layout.planes);
-    PutU16(out, layout.bitCount);
-  } else {
-    PutU32(out, static_cast<std::uint32_t>(layout.width));
-    PutU32(out, static_cast<std::uint32_t>(layout.height));
-    PutU16(out, layout.planes);
-    PutU16(out, layout.bitCount);
-    PutU32(out, layout.compression);
-    PutU32(out, static_cast<std::uint32_t>(layout.data.size()));
-    PutU32(out, static_cast<std::uint32_t>(layout.xPixelsPerMeter));
-    PutU32(out, static_cast<std::uint32_t>(layout.yPixelsPerMeter));
-    PutU32(out, layout.colorsUsed);
-    PutU32(out, 0);
-    out.resize(14 + headerBytes, 0);
-  }
-  for (std::uint32_t color : layout.palette) {
-    out.push_back(static_cast<std::uint8_t>(color));
-    out.push_back(static_cast<std::uint8_t>(color >> 8));
-    out.push_back(static_cast<std::uint8_t>(color >> 16));
-    if (!core) out.push_back(0);
-  }
-  out.resize(out.size() + layout.gap, 0);
-  out.insert(out.end(), layout.data.begin(), layout.data.end());
-  return out;
-}
-
-bool ReadPng(const std::string& path, DecodedPng& png) {
+bool ReadPng(const std::filesystem::path& path, DecodedPng& png) {
   png = DecodedPng();
   return DecodeFile(path, /*expandToRgb=*/false, png);
 }
 
-bool ReadPngAsRgb(const std::string& path, std::uint32_t& width, std::uint32_t& height,
+bool ReadPngAsRgb(const std::filesystem::path& path, std::uint32_t& width, std::uint32_t& height,
                   std::vector<std::uint8_t>& rgb) {
   DecodedPng png;
   if (!DecodeFile(path, /*expandToRgb=*/true, png)) return false;
@@ -203,30 +123,4 @@ std::uint32_t SampleAt(const std::vector<std::uint8_t>& row, int bitDepth, std::
   const unsigned perByte = 8 / static_cast<unsigned>(bitDepth);
   const unsigned shift = 8 - static_cast<unsigned>(bitDepth) * (x % perByte + 1);
   return (row[x / perByte] >> shift) & ((1u << bitDepth) - 1);
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
-
-TempFolder::TempFolder() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device seed;
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    const auto candidate =
-        base / ("hoshibako-image-" + std::to_string(seed()) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(candidate)) {
-      root_ = candidate.generic_string();
-      return;
-    }
-  }
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
 }

@@ -2,41 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
-// Builders for bitmap files and a libpng-based reader for the PNG files the
-// converter writes, shared by the image tests.
+#include "support/bmp_writer.h"
+#include "support/scratch_folder.h"
 
-struct BitmapLayout {
-  std::uint32_t headerSize = 40;  // 12 (core) or 40 (info); others are written as a 40-byte body
-  std::int32_t width = 1;
-  std::int32_t height = 1;
-  std::uint16_t planes = 1;
-  std::uint16_t bitCount = 24;
-  std::uint32_t compression = 0;
-  std::int32_t xPixelsPerMeter = 0;
-  std::int32_t yPixelsPerMeter = 0;
-  std::uint32_t colorsUsed = 0;
-  // Colour table entries as 0xRRGGBB, written in the file's entry format.
-  std::vector<std::uint32_t> palette;
-  // Bytes placed between the colour table and the pixel data.
-  std::size_t gap = 0;
-  // Written as the file header's pixel data offset; by default the true one.
-  std::optional<std::uint32_t> pixelOffset;
-  // The pixel data exactly as stored: padded rows bottom first, or an RLE stream.
-  std::vector<std::uint8_t> data;
-};
-
-std::vector<std::uint8_t> BuildBitmap(const BitmapLayout& layout);
-
-// Bytes per stored row at `bitCount` bits per pixel, padded to 4.
-std::size_t StrideOf(std::int32_t width, unsigned bitCount);
-
-// Packs one row of pixel values (palette indices, or 0xRRGGBB for 24 bits,
-// or the raw 16-bit value) into a padded bitmap row.
-std::vector<std::uint8_t> PackRow(const std::vector<std::uint32_t>& pixels, unsigned bitCount);
+// A libpng-based reader for the PNG files the converter writes, shared by
+// the image tests, and the bitmap writer and scratch folder they use.
 
 struct DecodedPng {
   std::uint32_t width = 0;
@@ -52,27 +25,11 @@ struct DecodedPng {
 
 // Reads a PNG file with libpng without transformations. False when libpng
 // refuses it.
-bool ReadPng(const std::string& path, DecodedPng& png);
+bool ReadPng(const std::filesystem::path& path, DecodedPng& png);
 
 // Reads a PNG file expanded to 8-bit RGB (palette, grey and alpha removed).
-bool ReadPngAsRgb(const std::string& path, std::uint32_t& width, std::uint32_t& height,
+bool ReadPngAsRgb(const std::filesystem::path& path, std::uint32_t& width, std::uint32_t& height,
                   std::vector<std::uint8_t>& rgb);
 
 // The sample at column x of a packed PNG row of the given bit depth.
 std::uint32_t SampleAt(const std::vector<std::uint8_t>& row, int bitDepth, std::uint32_t x);
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-bool FileExists(const std::string& path);
-
-// A temporary folder removed on destruction.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::string Path(const std::string& name) const { return root_ + "/" + name; }
-
- private:
-  std::string root_;
-};

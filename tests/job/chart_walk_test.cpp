@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,16 +12,15 @@
 #include "bms/text_file.h"
 #include "job/conversion_job.h"
 #include "job/reference_check.h"
+#include "job/run_log.h"
 #include "job_test_support.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/path.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
 using jobtest::BmpBytes;
-using jobtest::ReadBytes;
-using jobtest::StartsWith;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -33,13 +33,20 @@ class ChartWalkTest : public ::testing::Test {
   fs::path Out(const std::string& relative = "") const { return tmp.path() / "out" / relative; }
 
   std::vector<FolderResult> Walk(OptionFlags options) {
-    job.settings =
-        JobSettings{jobtest::ToText(tmp.path() / "in"), jobtest::ToText(tmp.path() / "out"), options};
-    TextFile log;
-    EXPECT_TRUE(log.Open(jobtest::ToText(tmp.path() / "walk.log"), TextFileMode::Append));
+    job.settings = JobSettings{PathText(tmp.path() / "in"), PathText(tmp.path() / "out"), options};
+    TextFile file;
+    EXPECT_TRUE(file.Open(PathText(tmp.path() / "walk.log"), TextFileMode::Append));
+    TextFileLog log(file);
     std::vector<FolderResult> rows;
     EXPECT_TRUE(job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, rows));
     return rows;
+  }
+
+  // A short mono sine in the sample layout of `fields`.
+  static Bytes Sine(const PcmFields& fields) {
+    Bytes samples;
+    for (int i = 0; i < 2205; ++i) PutSample(samples, fields, 0.5 * std::sin(i * 0.1));
+    return WaveFile(fields, samples);
   }
 
   // Byte equality: a chart whose bytes are equal has equal MD5 and SHA-256.
@@ -48,7 +55,7 @@ class ChartWalkTest : public ::testing::Test {
     EXPECT_EQ(ReadBytes(Out(relative)), ReadBytes(In(relative))) << relative;
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   ConversionJob job;
 };
 
@@ -66,11 +73,15 @@ const std::string kPreservedBmson =
 TEST_F(ChartWalkTest, PreservedChartsKeepTheirBytesAndStillFindEveryFile) {
   WriteBytes(In("song.bms"), kPreservedScript);
   WriteBytes(In("song.bmson"), kPreservedBmson);
-  WriteBytes(In("kick.wav"), WavBytes());
-  WriteBytes(In("deep.wav"), WavBytes(22050, 24));
-  WriteBytes(In("float.wav"), WavBytes(22050, 32, 2205, 3));
-  WriteBytes(In("adpcm.wav"), WavBytes(22050, 4, 0, 2));
-  WriteBytes(In("preview.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
+  WriteBytes(In("deep.wav"), Sine(Pcm(24, 1, 22050)));
+  PcmFields floats = Pcm(32, 1, 22050);
+  floats.formatTag = 3;
+  WriteBytes(In("float.wav"), Sine(floats));
+  // IMA ADPCM: four bits a sample in 256-byte blocks, which no mode decodes.
+  const PcmFields adpcm{0x11, 1, 22050, 256, 4};
+  WriteBytes(In("adpcm.wav"), Riff({Chunk("fmt ", FormatBody(adpcm)), Chunk("data", Bytes(256, 0x11))}));
+  WriteBytes(In("preview.wav"), TriangleWaveFile());
   WriteBytes(In("bg.bmp"), BmpBytes());
   WriteBytes(In("broken.bmp"), "BM but far too short");
   WriteBytes(In("stage.bmp"), BmpBytes());
@@ -79,7 +90,7 @@ TEST_F(ChartWalkTest, PreservedChartsKeepTheirBytesAndStillFindEveryFile) {
   WriteBytes(In("sub/eye.bmp"), BmpBytes());
   WriteBytes(In("sub/other.bmp"), BmpBytes());
   // New names that another file already holds: a chart may name either.
-  WriteBytes(In("dup.wav"), WavBytes());
+  WriteBytes(In("dup.wav"), TriangleWaveFile());
   WriteBytes(In("dup.ogg"), "another sound");
   WriteBytes(In("pic.bmp"), BmpBytes());
   WriteBytes(In("pic.png"), "another picture");
@@ -132,8 +143,8 @@ TEST_F(ChartWalkTest, RewriteModesRenameBannerPreviewAndBmsonValuesOnly) {
   WriteBytes(In("song.bmson"), bmson);
   WriteBytes(In("banner.bmp"), BmpBytes());
   WriteBytes(In("stage.bmp"), BmpBytes());
-  WriteBytes(In("preview.wav"), WavBytes());
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("preview.wav"), TriangleWaveFile());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
 
   std::vector<FolderResult> rows = Walk(CompressSound | CompressImages);
 
@@ -154,7 +165,7 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
   WriteBytes(In("song.bms"), "#WAV01 kick.wav\r\n#WAV02 gone.wav\r\n#BMP01 sub\\bg.bmp\r\n");
   WriteBytes(In("song.bmson"),
              "{\"info\":{\"banner_image\":\"nothing.bmp\"},\"sound_channels\":[{\"name\":\"kick.wav\"}]}");
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
   WriteBytes(In("sub/bg.bmp"), BmpBytes());
 
   // Without the subfolders the run itself leaves sub\bg.bmp behind.

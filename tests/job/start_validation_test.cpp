@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "job_test_support.h"
+#include "support/scratch_folder.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +25,7 @@ class StartValidationTest : public ::testing::TestWithParam<ValidationCase> {
     for (const char* folder : {"songs/in/deeper", "songs/IN", "songs2", "other"}) {
       fs::create_directories(tmp.path() / folder);
     }
-    jobtest::WriteBytes(tmp.path() / "file.txt", "not a folder");
+    WriteBytes(tmp.path() / "file.txt", "not a folder");
     std::error_code error;
     // A link outside the input that leads into it.
     fs::create_directory_symlink(tmp.path() / "songs/in/deeper", tmp.path() / "other/link", error);
@@ -36,7 +36,7 @@ class StartValidationTest : public ::testing::TestWithParam<ValidationCase> {
     return relative[0] == '\0' ? std::u16string() : tmp.Text(relative);
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   bool linksWork = false;
 };
 

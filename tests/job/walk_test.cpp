@@ -26,21 +26,36 @@
 #include "job/messages.h"
 #include "job/run_log.h"
 #include "job_test_support.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
 using jobtest::BmpBytes;
-using jobtest::ReadBytes;
-using jobtest::StartsWith;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
 const std::string kOggMagic = "OggS";
 const std::string kPngMagic = "\x89PNG\r\n\x1a\n";
+
+// The walk's log in its file, with a look at the rows after every line.
+class WatchedLog : public RunLog {
+ public:
+  WatchedLog(TextFile& file, const std::vector<FolderResult>& rows,
+             const std::function<void(const std::vector<FolderResult>&)>& afterLine)
+      : file_(file), rows_(rows), afterLine_(afterLine) {}
+  void WriteLine(std::u16string_view line) override {
+    file_.WriteLine(line);
+    if (afterLine_) afterLine_(rows_);
+  }
+
+ private:
+  TextFileLog file_;
+  const std::vector<FolderResult>& rows_;
+  const std::function<void(const std::vector<FolderResult>&)>& afterLine_;
+};
 
 struct WalkOutcome {
   bool completed = false;
@@ -56,19 +71,20 @@ class WalkTest : public ::testing::Test {
   fs::path Out(const std::string& relative = "") const {
     return relative.empty() ? tmp.path() / "out" : tmp.path() / "out" / relative;
   }
-  std::u16string InText(const std::string& relative = "") const { return jobtest::ToText(In(relative)); }
+  std::u16string InText(const std::string& relative = "") const { return PathText(In(relative)); }
 
   void SetUp() override { fs::create_directories(In()); }
 
   WalkOutcome Walk(OptionFlags options) {
-    job.settings = JobSettings{InText(), jobtest::ToText(Out()), options};
+    job.settings = JobSettings{InText(), PathText(Out()), options};
     job.target = &target;
     const fs::path logPath = tmp.path() / "walk.log";
     TextFile log;
-    EXPECT_TRUE(log.Open(jobtest::ToText(logPath), TextFileMode::Append));
+    EXPECT_TRUE(log.Open(PathText(logPath), TextFileMode::Append));
     WalkOutcome outcome;
+    WatchedLog watched(log, outcome.rows, afterLogLine);
     outcome.completed =
-        job.ProcessFolder(log, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
+        job.ProcessFolder(watched, job.settings.inputFolder, job.settings.outputFolder, outcome.rows);
     log.Close();
     const std::string bytes = ReadBytes(logPath);
     std::size_t start = 0;
@@ -99,14 +115,16 @@ class WalkTest : public ::testing::Test {
     }
   }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   ConversionJob job;
   jobtest::RecordingTarget target{job};
+  // Called after each log line the walk writes, with the rows so far.
+  std::function<void(const std::vector<FolderResult>&)> afterLogLine;
 };
 
 TEST_F(WalkTest, TypicalSongFolderIsConvertedRewrittenAndCopied) {
   WriteBytes(In("song.bms"), "#TITLE test\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n");
-  WriteBytes(In("kick.wav"), WavBytes());
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
   WriteBytes(In("bg.bmp"), BmpBytes());
   WriteBytes(In("readme.txt"), "just some text\r\n");
 
@@ -172,8 +190,9 @@ std::string InputBytesFor(const std::string& name) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
   }();
-  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0) return WavBytes(11025, 8, 1000);
-  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bmp") == 0) return BmpBytes();
+  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".wav") == 0)
+    return AsString(TriangleWaveFile(11025, 8, 1000));
+  if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bmp") == 0) return AsString(BmpBytes());
   if (lower.size() > 4 &&
       (lower.compare(lower.size() - 4, 4, ".bms") == 0 || lower.compare(lower.size() - 4, 4, ".bme") == 0 ||
        lower.compare(lower.size() - 4, 4, ".bml") == 0 || lower.compare(lower.size() - 4, 4, ".pms") == 0)) {
@@ -304,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RoutingCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WalkTest, FolderNamedLikeASoundFileIsAFolder) {
-  WriteBytes(In("voice.wav/take1.wav"), WavBytes());
+  WriteBytes(In("voice.wav/take1.wav"), TriangleWaveFile());
   const WalkOutcome outcome = Walk(IncludeSubfolders | CompressSound);
   ASSERT_EQ(outcome.rows.size(), 2u);
   EXPECT_EQ(outcome.rows[1].folder, InText("voice.wav"));
@@ -413,9 +432,10 @@ TEST_F(WalkTest, RootThatCannotBeListedCountsZeroAndYieldsOneFailedRow) {
   job.settings.options = IncludeSubfolders;
   EXPECT_EQ(job.CountFolders(InText("missing")), 0);
   std::vector<FolderResult> rows;
-  TextFile log;
+  TextFile file;
+  TextFileLog log(file);
   job.target = &target;
-  EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), jobtest::ToText(Out()), rows));
+  EXPECT_TRUE(job.ProcessFolder(log, InText("missing"), PathText(Out()), rows));
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].status, FolderStatus::HasErrors);
   EXPECT_EQ(rows[0].errorFiles, std::vector<std::u16string>{u"missing" + std::u16string(1, kPathSeparator)});
@@ -466,8 +486,8 @@ TEST_P(CancelTest, StopsAtTheCheckPointAndReturnsFalseUpTheRecursion) {
   } else if (c.message == MSG_FILE_TEXT) {
     target.CancelOnText(c.message, Utf8ToUtf16(c.trigger));
   } else {
-    job.onFolderLogged = [&](const FolderResult& row) {
-      if (row.folder == InText(c.trigger)) job.cancelRequested = true;
+    afterLogLine = [&](const std::vector<FolderResult>& rows) {
+      if (rows.back().folder == InText(c.trigger)) job.cancelRequested = true;
     };
   }
   const WalkOutcome outcome = Walk(IncludeSubfolders);
@@ -620,10 +640,13 @@ struct EdgeCase {
 
 class EdgeCaseTest : public WalkTest, public ::testing::WithParamInterface<EdgeCase> {
  public:
-  void Write(const std::string& relative, const std::string& bytes) {
-    WriteBytes(tmp.path() / jobtest::Utf8Path(relative), bytes);
+  void Write(const std::string& relative, std::string_view bytes) {
+    WriteBytes(tmp.path() / Utf8Path(relative), bytes);
   }
-  fs::path Path(const std::string& relative) const { return tmp.path() / jobtest::Utf8Path(relative); }
+  void Write(const std::string& relative, const Bytes& bytes) {
+    WriteBytes(tmp.path() / Utf8Path(relative), bytes);
+  }
+  fs::path Path(const std::string& relative) const { return tmp.path() / Utf8Path(relative); }
 };
 
 // The temporaries left anywhere below a folder.
@@ -631,7 +654,7 @@ std::vector<std::string> Temporaries(const fs::path& folder) {
   std::vector<std::string> found;
   std::error_code error;
   for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (IsTemporaryName(jobtest::ToText(it->path().filename()))) found.push_back(it->path().string());
+    if (IsTemporaryName(PathText(it->path().filename()))) found.push_back(it->path().string());
   }
   return found;
 }
@@ -643,7 +666,7 @@ TEST_P(EdgeCaseTest, EveryFileIsAccountedForAndNothingIsOverwritten) {
 
   EXPECT_TRUE(outcome.completed);
   for (const auto& [folder, status, failed] : c.rows) {
-    const std::u16string wanted = folder.empty() ? InText() : jobtest::ToText(Path("in/" + folder));
+    const std::u16string wanted = folder.empty() ? InText() : PathText(Path("in/" + folder));
     const auto row = std::find_if(outcome.rows.begin(), outcome.rows.end(),
                                   [&](const FolderResult& r) { return r.folder == wanted; });
     ASSERT_NE(row, outcome.rows.end()) << folder;
@@ -675,8 +698,8 @@ const EdgeCase kEdgeCases[] = {
     {"UpperAndLowerCaseSoundToOneOgg",
      CompressSound,
      [](EdgeCaseTest& t) {
-       t.Write("in/x.WAV", WavBytes());
-       t.Write("in/x.wav", WavBytes(22050, 16, 4410));
+       t.Write("in/x.WAV", TriangleWaveFile());
+       t.Write("in/x.wav", TriangleWaveFile(22050, 16, 4410));
      },
      {{"", FolderStatus::HasErrors, {"x.wav"}}},
      {{"x.ogg", kOggMagic}},
@@ -688,7 +711,7 @@ const EdgeCase kEdgeCases[] = {
      CompressSound,
      [](EdgeCaseTest& t) {
        t.Write("in/X.ogg", "already compressed");
-       t.Write("in/x.wav", WavBytes());
+       t.Write("in/x.wav", TriangleWaveFile());
      },
      {{"", FolderStatus::HasErrors, {"x.wav"}}},
      {{"X.ogg", "=already compressed"}},
@@ -698,7 +721,7 @@ const EdgeCase kEdgeCases[] = {
      CompressSound,
      [](EdgeCaseTest& t) {
        t.Write("in/y.ogg", "already compressed");
-       t.Write("in/y.wav", WavBytes());
+       t.Write("in/y.wav", TriangleWaveFile());
      },
      {{"", FolderStatus::HasErrors, {"y.wav"}}},
      {{"y.ogg", "=already compressed"}},
@@ -717,7 +740,7 @@ const EdgeCase kEdgeCases[] = {
      [](EdgeCaseTest& t) {
        t.Write("out/bad.ogg", "from an earlier run");
        t.Write("in/bad.wav", "RIFF but nothing else");
-       t.Write("in/good.wav", WavBytes());
+       t.Write("in/good.wav", TriangleWaveFile());
      },
      {{"", FolderStatus::HasErrors, {"bad.wav"}}},
      {{"bad.ogg", "=from an earlier run"}, {"good.ogg", kOggMagic}},
@@ -742,7 +765,7 @@ const EdgeCase kEdgeCases[] = {
     {"NamesOutsideCodePage932",
      IncludeSubfolders | CompressSound | CompressImages,
      [](EdgeCaseTest& t) {
-       t.Write("in/caf\xC3\xA9.wav", WavBytes());
+       t.Write("in/caf\xC3\xA9.wav", TriangleWaveFile());
        t.Write("in/\xED\x82\xA4.bmp", BmpBytes());
        t.Write("in/caf\xC3\xA9/\xED\x82\xA4.txt", "inside");
      },

@@ -12,14 +12,13 @@
 #include "job/conversion_job.h"
 #include "job/messages.h"
 #include "job_test_support.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "util/cp932.h"
 #include "util/path.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
-using jobtest::ReadBytes;
-using jobtest::WavBytes;
-using jobtest::WriteBytes;
 
 namespace {
 
@@ -58,7 +57,7 @@ class WorkerTest : public ::testing::Test {
 
   std::string Log() const { return ReadBytes(tmp.path() / "run" / "hoshibako.log"); }
 
-  jobtest::TempFolder tmp;
+  ScratchFolder tmp;
   fs::path previous;
   std::vector<jobtest::RecordingTarget::Record> lastRecords;
 };
@@ -87,8 +86,8 @@ TEST_F(WorkerTest, PrepareProgressCountsTheFoldersOfTheRun) {
 }
 
 TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
-  WriteBytes(tmp.path() / jobtest::Utf8Path("in/曲/ok.txt"), "ok");
-  WriteBytes(tmp.path() / jobtest::Utf8Path("in/曲/bad.wav"), "broken");
+  WriteBytes(tmp.path() / Utf8Path("in/曲/ok.txt"), "ok");
+  WriteBytes(tmp.path() / Utf8Path("in/曲/bad.wav"), "broken");
   Run(IncludeSubfolders | CompressSound);
   Run(IncludeSubfolders | CompressSound);
 
@@ -126,7 +125,7 @@ TEST_F(WorkerTest, LogBlockIsCodePage932WithCrLfAndFraming) {
 TEST_F(WorkerTest, CharactersOutsideCodePage932AreWrittenAsQuestionMarks) {
   // é has no code page 932 form. The file is read under its own name, but
   // its content fails; its name must still reach the log, readable.
-  WriteBytes(tmp.path() / jobtest::Utf8Path("in/caf\xC3\xA9.wav"), "not a wave file");
+  WriteBytes(tmp.path() / Utf8Path("in/caf\xC3\xA9.wav"), "not a wave file");
   WriteBytes(tmp.path() / "in/B/later.txt", "l");
   Run(IncludeSubfolders | CompressSound);
 
@@ -140,7 +139,7 @@ TEST_F(WorkerTest, CharactersOutsideCodePage932AreWrittenAsQuestionMarks) {
 
 TEST_F(WorkerTest, LogThatCannotBeOpenedLeavesTheRunUnchanged) {
   WriteBytes(tmp.path() / "in/a.txt", "a");
-  WriteBytes(tmp.path() / "in/S/b.wav", WavBytes());
+  WriteBytes(tmp.path() / "in/S/b.wav", TriangleWaveFile());
   const std::vector<FolderResult> normal = Run(IncludeSubfolders | CompressSound);
   fs::remove(tmp.path() / "run/hoshibako.log");
 

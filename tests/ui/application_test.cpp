@@ -50,7 +50,7 @@ class ApplicationTest : public QObject {
   void initTestCase() { QVERIFY(ConfigureApplication()); }
 
   void titlesAreTheCaptionsAlone() {
-    TemporaryFolder temp;
+    ScratchFolder temp;
     QDir::setCurrent(QString::fromStdString(temp.path().string()));
     const fs::path input = temp.path() / "in";
     const fs::path output = temp.path() / "out";

@@ -24,7 +24,7 @@ Q_DECLARE_METATYPE(std::u16string)
 class MainDialogTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<TemporaryFolder> temp_;
+  std::unique_ptr<ScratchFolder> temp_;
   fs::path input_;
   fs::path output_;
 
@@ -39,10 +39,10 @@ class MainDialogTest : public QObject {
 
  private slots:
   void initTestCase() {
-    temp_ = std::make_unique<TemporaryFolder>();
+    temp_ = std::make_unique<ScratchFolder>();
     input_ = temp_->path() / "songs";
     output_ = temp_->path() / "out";
-    WriteFile(input_ / "readme.txt", "hello\r\n");
+    WriteBytes(input_ / "readme.txt", "hello\r\n");
     fs::create_directories(output_);
     // The run log goes to the current folder.
     QDir::setCurrent(QString::fromStdString(temp_->path().string()));

@@ -112,12 +112,12 @@ QStringList CutTexts(const DialogBase& dialog) {
 class RenderTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<TemporaryFolder> temp_;
+  std::unique_ptr<ScratchFolder> temp_;
 
  private slots:
   void initTestCase() {
     QVERIFY(ConfigureApplication());
-    temp_ = std::make_unique<TemporaryFolder>();
+    temp_ = std::make_unique<ScratchFolder>();
     QDir::setCurrent(QString::fromStdString(temp_->path().string()));
   }
   void cleanupTestCase() { temp_.reset(); }
@@ -144,7 +144,7 @@ class RenderTest : public QObject {
         "とても長い名前の効果音ファイル_with_a_very_long_name_that_cannot_fit_the_line_long_sound.wav";
     WriteWave(input / longName, 2, 44100, 44100 * 10);
     WriteWave(input / "short.wav", 1, 22050, 2205);
-    WriteFile(input / "sub" / "readme.txt", "x");
+    WriteBytes(input / "sub" / "readme.txt", "x");
     fs::create_directories(output);
 
     FolderChooserScript chooser;

@@ -50,6 +50,22 @@ void WatchProgress(DialogBase& progress, ProgressSnapshot& snapshot) {
   });
 }
 
+// Refuses every thread asked for while it exists, as a system out of
+// threads would, and counts the refusals.
+class RefuseThreads : public ThreadStarter {
+ public:
+  RefuseThreads() : previous_(SetThreadStarter(this)) {}
+  ~RefuseThreads() { SetThreadStarter(previous_); }
+  bool Start(std::thread&, std::function<void()>) override {
+    ++refused;
+    return false;
+  }
+  int refused = 0;
+
+ private:
+  ThreadStarter* previous_;
+};
+
 void DoubleClickLine(QTreeWidget& list, int line) {
   const QRect rect = list.visualItemRect(list.topLevelItem(line));
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rect.center());
@@ -66,7 +82,7 @@ void DoubleClickEmptySpace(QTreeWidget& list) {
 class RunTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<TemporaryFolder> temp_;
+  std::unique_ptr<ScratchFolder> temp_;
 
   // Chooses the two folders, ticks the boxes and presses Start.
   static void StartRun(MainDialog& dialog, FolderChooserScript& chooser, const fs::path& input,
@@ -80,7 +96,7 @@ class RunTest : public QObject {
 
  private slots:
   void initTestCase() {
-    temp_ = std::make_unique<TemporaryFolder>();
+    temp_ = std::make_unique<ScratchFolder>();
     QDir::setCurrent(QString::fromStdString(temp_->path().string()));
   }
   void cleanupTestCase() { temp_.reset(); }
@@ -88,12 +104,12 @@ class RunTest : public QObject {
   void wholeRunShowsEveryFolderAndItsFailedFiles() {
     const fs::path input = temp_->path() / "whole" / "in";
     const fs::path output = temp_->path() / "whole" / "out";
-    WriteFile(input / "song.bms", "#TITLE test\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n");
+    WriteBytes(input / "song.bms", "#TITLE test\r\n#WAV01 kick.wav\r\n#BMP01 bg.bmp\r\n");
     WriteWave(input / "kick.wav", 1, 22050, 4410);
     WriteBitmap(input / "bg.bmp", 16, 8);
-    WriteFile(input / "readme.txt", "read me\r\n");
-    WriteFile(input / "sub" / "broken.bmp", "BM not really a bitmap");
-    WriteFile(input / "sub" / "broken.wav", "RIFF not really a wave");
+    WriteBytes(input / "readme.txt", "read me\r\n");
+    WriteBytes(input / "sub" / "broken.bmp", "BM not really a bitmap");
+    WriteBytes(input / "sub" / "broken.wav", "RIFF not really a wave");
     WriteWave(input / "sub" / "ok.wav", 2, 44100, 8820);
     fs::create_directories(output);
 
@@ -168,8 +184,8 @@ class RunTest : public QObject {
     QVERIFY(fs::exists(output / "kick.ogg"));
     QVERIFY(fs::exists(output / "bg.png"));
     QVERIFY(fs::exists(output / "sub" / "ok.ogg"));
-    QCOMPARE(QString::fromStdString(ReadFile(output / "readme.txt")), QString("read me\r\n"));
-    QCOMPARE(QString::fromStdString(ReadFile(output / "song.bms")),
+    QCOMPARE(QString::fromStdString(ReadBytes(output / "readme.txt")), QString("read me\r\n"));
+    QCOMPARE(QString::fromStdString(ReadBytes(output / "song.bms")),
              QString("#TITLE test\r\n#WAV01 kick.ogg\r\n#BMP01 bg.png\r\n"));
   }
 
@@ -236,24 +252,27 @@ class RunTest : public QObject {
   void threadThatCannotStartClosesWithoutResults() {
     const fs::path input = temp_->path() / "nothread" / "in";
     const fs::path output = temp_->path() / "nothread" / "out";
-    WriteFile(input / "readme.txt", "x");
+    WriteBytes(input / "readme.txt", "x");
     fs::create_directories(output);
     const fs::path log = temp_->path() / "hoshibako.log";
-    const std::string logBefore = fs::exists(log) ? ReadFile(log) : std::string();
+    const std::string logBefore = fs::exists(log) ? ReadBytes(log) : std::string();
 
     MessageBoxRecorder boxes;
     FolderChooserScript chooser;
     MainDialog dialog;
     WindowHandle progressWindow = nullptr;
     DialogScript script;
+    int refusedThreads = 0;
     script.actions[kMainDialogId] = [&](DialogBase&) {
-      WorkerThread::FailNextStartForTesting();
+      RefuseThreads refuse;
       StartRun(dialog, chooser, input, output, {});
+      refusedThreads = refuse.refused;
       dialog.EndModal(2);
     };
     script.actions[kProgressDialogId] = [&](DialogBase& d) { progressWindow = d.window; };
     dialog.RunModal(nullptr);
 
+    QCOMPARE(refusedThreads, 1);
     QCOMPARE(boxes.calls.size(), size_t(1));
     QCOMPARE(Q(boxes.calls[0].text), QString("Raised fatal error in CreateThread()."));
     QCOMPARE(Q(boxes.calls[0].caption), QString("Fatal error!"));
@@ -262,7 +281,7 @@ class RunTest : public QObject {
     QVERIFY(boxes.calls[0].owner == progressWindow);
     QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId}));
     QVERIFY(!fs::exists(output / "readme.txt"));
-    QCOMPARE(fs::exists(log) ? ReadFile(log) : std::string(), logBefore);
+    QCOMPARE(fs::exists(log) ? ReadBytes(log) : std::string(), logBefore);
   }
 
   void resultCells_data() {

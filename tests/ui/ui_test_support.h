@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the dialog tests: scripted message boxes and folder
-// choices, a hook that drives each modal dialog from its own event loop, and
-// generated song folders.
+// choices, an observer that drives each modal dialog from its own event
+// loop, and generated song files.
 
 #include <QString>
 #include <QWidget>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch_folder.h"
 #include "ui/controls.h"
 #include "ui/dialog_base.h"
 
@@ -56,12 +57,17 @@ class FolderChooserScript {
 
 // Runs a function for each dialog that is shown, by resource id, from that
 // dialog's own event loop. Records the ids in the order they were shown.
-class DialogScript {
+class DialogScript : public DialogObserver {
  public:
   DialogScript();
   ~DialogScript();
   std::map<int, std::function<void(DialogBase&)>> actions;
   std::vector<int> shown;
+
+  void DialogShown(DialogBase& dialog) override;
+
+ private:
+  DialogObserver* previous_;
 };
 
 QWidget* WidgetOfDialog(const DialogBase& dialog);
@@ -73,26 +79,10 @@ void PressKey(const DialogBase& dialog, int key);
 // Waits (processing events) until the condition holds; false on time-out.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 60000);
 
-// Test files.
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
-std::string ReadFile(const std::filesystem::path& path);
 // A 16-bit PCM WAVE file of a sine tone.
 void WriteWave(const std::filesystem::path& path, int channels, int sampleRate, int frames);
 // A 24-bit bottom-up Windows bitmap with a colour gradient.
 void WriteBitmap(const std::filesystem::path& path, int width, int height);
-
-std::u16string PathText(const std::filesystem::path& path);
-
-// A temporary folder removed with the object.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Qt Test output of u16 strings.
 QString Q(const std::u16string& text);

@@ -20,16 +20,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <utility>
-
-#include "ui/qt/qt_testing.h"
 
 namespace {
-
-std::function<void(DialogBase&)>& ShownHook() {
-  static std::function<void(DialogBase&)> hook;
-  return hook;
-}
 
 bool Has(std::uint32_t style, std::uint32_t bit) { return (style & bit) == bit; }
 
@@ -54,8 +46,6 @@ QString ElidedToFit(const QFontMetrics& metrics, const QString& text, int width)
 }
 
 }  // namespace
-
-void SetDialogShownHookForTesting(std::function<void(DialogBase&)> hook) { ShownHook() = std::move(hook); }
 
 QtDialog* DialogOf(WindowHandle handle) {
   if (handle == nullptr) return nullptr;
@@ -338,9 +328,9 @@ std::intptr_t DialogBase::RunModal(WindowHandle parent) {
       frame.moveCenter(screen->availableGeometry().center());
       dialog.move(frame.topLeft());
     }
-    if (ShownHook()) {
+    if (CurrentDialogObserver() != nullptr) {
       QTimer::singleShot(0, &dialog, [this] {
-        if (ShownHook()) ShownHook()(*this);
+        if (DialogObserver* observer = CurrentDialogObserver()) observer->DialogShown(*this);
       });
     }
     result = dialog.exec();

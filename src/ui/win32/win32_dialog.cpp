@@ -8,21 +8,15 @@
 #include <utility>
 
 #include "ui/dialog_base.h"
-#include "ui/win32/win32_testing.h"
 
 namespace {
 
-// A timer started once a dialog's initialisation is done, when a test hook
-// is set. The dialog manager shows a modal dialog once its queue runs empty,
-// and timer messages come only then, so the hook runs inside the dialog's
-// own modal loop with the window on screen.
+// A timer started once a dialog's initialisation is done, when a dialog
+// observer is set. The dialog manager shows a modal dialog once its queue
+// runs empty, and timer messages come only then, so the observer is told
+// inside the dialog's own modal loop with the window on screen.
 constexpr UINT_PTR kDialogShownTimer = 0x3A7;
 constexpr UINT kDialogShownDelay = 50;
-
-std::function<void(DialogBase&)>& ShownHook() {
-  static std::function<void(DialogBase&)> hook;
-  return hook;
-}
 
 // The star-box icon of the resources (hoshibako.rc); the first icon of the
 // program is also the one Explorer shows for the .exe.
@@ -48,12 +42,13 @@ INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (!IsWindowVisible(window)) return TRUE;
     KillTimer(window, kDialogShownTimer);
     DialogBase* dialog = BoundDialog(window);
-    if (dialog != nullptr && ShownHook()) ShownHook()(*dialog);
+    DialogObserver* observer = CurrentDialogObserver();
+    if (dialog != nullptr && observer != nullptr) observer->DialogShown(*dialog);
     return TRUE;
   }
   if (message == WM_INITDIALOG) SetProgramIcon(window);
   const INT_PTR result = DialogProcedure(window, message, wParam, lParam);
-  if (message == WM_INITDIALOG && ShownHook())
+  if (message == WM_INITDIALOG && CurrentDialogObserver() != nullptr)
     SetTimer(window, kDialogShownTimer, kDialogShownDelay, nullptr);
   return result;
 }
@@ -93,5 +88,3 @@ DialogBase* BoundDialog(WindowHandle window) {
 void BindDialog(WindowHandle window, DialogBase* dialog) {
   SetWindowLongPtrW(Hwnd(window), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
 }
-
-void SetDialogShownHookForTesting(std::function<void(DialogBase&)> hook) { ShownHook() = std::move(hook); }

@@ -5,17 +5,22 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "image/bmp_to_png_converter.h"
+#include "support/bmp_writer.h"
+#include "support/scratch_folder.h"
+#include "support/wav_writer.h"
 #include "ui/controls.h"
 #include "ui/main_dialog.h"
 #include "ui/program.h"
 #include "ui/result_dialog.h"
 #include "ui/templates.h"
-#include "ui/win32/win32_testing.h"
 #include "util/file_system.h"
 #include "util/path.h"
 #include "util/unicode.h"
@@ -27,12 +32,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 std::wstring W(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 HWND Hwnd(WindowHandle handle) { return static_cast<HWND>(handle); }
 
-bool WriteFileBytes(const std::u16string& path, const std::string& bytes) {
+bool WriteFileBytes(const std::u16string& path, std::string_view bytes) {
   HANDLE file =
       CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -43,53 +46,27 @@ bool WriteFileBytes(const std::u16string& path, const std::string& bytes) {
   return ok;
 }
 
-void Put(std::string& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+bool WriteFileBytes(const std::u16string& path, const Bytes& bytes) {
+  return WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // An 8-bit mono RIFF WAVE of a ramp, 22050 frames a second.
-std::string WaveBytes(std::uint32_t frames) {
-  std::string out = "RIFF";
-  Put(out, 36 + frames, 4);
-  out += "WAVEfmt ";
-  Put(out, 16, 4);
-  Put(out, 1, 2);      // PCM
-  Put(out, 1, 2);      // channels
-  Put(out, 22050, 4);  // rate
-  Put(out, 22050, 4);  // bytes per second
-  Put(out, 1, 2);      // block align
-  Put(out, 8, 2);      // bits
-  out += "data";
-  Put(out, frames, 4);
-  for (std::uint32_t i = 0; i < frames; ++i) out += static_cast<char>(128 + (i % 64) - 32);
-  return out;
+Bytes WaveBytes(std::uint32_t frames) {
+  Bytes samples;
+  for (std::uint32_t i = 0; i < frames; ++i)
+    samples.push_back(static_cast<std::uint8_t>(128 + (i % 64) - 32));
+  return WaveFile(Pcm(8, 1, 22050), samples);
 }
 
-// A 24-bit bottom-up bitmap; rows padded to four bytes.
-std::string BitmapBytes(int width, int height, const std::vector<std::uint8_t>& bgr) {
-  const int stride = (width * 3 + 3) / 4 * 4;
-  std::string out = "BM";
-  Put(out, 54 + stride * height, 4);
-  Put(out, 0, 4);
-  Put(out, 54, 4);
-  Put(out, 40, 4);
-  Put(out, static_cast<std::uint32_t>(width), 4);
-  Put(out, static_cast<std::uint32_t>(height), 4);
-  Put(out, 1, 2);
-  Put(out, 24, 2);
-  Put(out, 0, 4);
-  Put(out, static_cast<std::uint32_t>(stride * height), 4);
-  Put(out, 2835, 4);
-  Put(out, 2835, 4);
-  Put(out, 0, 4);
-  Put(out, 0, 4);
-  for (int row = 0; row < height; ++row) {
-    out.append(reinterpret_cast<const char*>(bgr.data()) + static_cast<std::size_t>(row) * width * 3,
-               static_cast<std::size_t>(width) * 3);
-    out.append(static_cast<std::size_t>(stride - width * 3), '\0');
-  }
-  return out;
-}
+// Hands every dialog shown to a function of the test.
+class DialogShownFunction : public DialogObserver {
+ public:
+  explicit DialogShownFunction(std::function<void(DialogBase&)> function) : function_(std::move(function)) {}
+  void DialogShown(DialogBase& dialog) override { function_(dialog); }
+
+ private:
+  std::function<void(DialogBase&)> function_;
+};
 
 // Lets the windows paint and the display catch up: only paint messages are
 // taken from the queue, so the test's own posted commands stay where they
@@ -132,15 +109,14 @@ bool SaveScreenshot(HWND window, const std::u16string& folder, const std::u16str
     SelectObject(memory, old);
   }
   if (ok) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    std::string file = "BM";
-    Put(file, 54 + stride * height, 4);
-    Put(file, 0, 4);
-    Put(file, 54, 4);
-    file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    file.append(static_cast<const char*>(pixels), static_cast<std::size_t>(stride) * height);
+    BitmapLayout layout;
+    layout.width = width;
+    layout.height = height;
+    const auto* first = static_cast<const std::uint8_t*>(pixels);
+    layout.data.assign(first, first + StrideOf(width, 24) * static_cast<std::size_t>(height));
     const std::u16string bmp = CombinePath(folder, name + u".bmp");
-    ok = WriteFileBytes(bmp, file) && BmpToPngConverter().Convert(bmp, CombinePath(folder, name + u".png"));
+    ok = WriteFileBytes(bmp, BuildBitmap(layout)) &&
+         BmpToPngConverter().Convert(bmp, CombinePath(folder, name + u".png"));
     DeleteFileW(W(bmp).c_str());
   }
   if (bitmap != nullptr) DeleteObject(bitmap);
@@ -187,12 +163,8 @@ struct RecordedBox {
 class GuiSmokeTest : public testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    wchar_t name[MAX_PATH + 1];
-    ASSERT_NE(GetTempFileNameW(temp, L"hsg", 0, name), 0u);
-    ASSERT_TRUE(DeleteFileW(name));
-    root_ = std::u16string(name, name + wcslen(name));
+    ASSERT_FALSE(scratch_.path().empty());
+    root_ = scratch_.Text();
     input_ = CombinePath(root_, u"in");
     output_ = CombinePath(root_, u"out");
     ASSERT_TRUE(CreateDirectoryPath(CombinePath(input_, U16("曲"))));
@@ -203,13 +175,11 @@ class GuiSmokeTest : public testing::Test {
     // A minute of sound keeps the worker busy for a while, so the progress
     // dialog is on screen long enough to be looked at.
     ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"long.wav"), WaveBytes(60 * 22050)));
-    std::vector<std::uint8_t> pixels;
-    for (int i = 0; i < 8 * 4; ++i) {
-      pixels.push_back(static_cast<std::uint8_t>(i * 8));
-      pixels.push_back(static_cast<std::uint8_t>(255 - i * 8));
-      pixels.push_back(0x80);
-    }
-    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"bg.bmp"), BitmapBytes(8, 4, pixels)));
+    const Bytes bitmap = Bitmap24(8, 4, [](std::int32_t x, std::int32_t row) {
+      const auto i = static_cast<std::uint32_t>(row * 8 + x);
+      return std::uint32_t{0x80} << 16 | (255 - i * 8) << 8 | i * 8;
+    });
+    ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"bg.bmp"), bitmap));
     ASSERT_TRUE(WriteFileBytes(CombinePath(input_, u"readme.txt"), "read me\r\n"));
     ASSERT_TRUE(WriteFileBytes(CombinePath(CombinePath(input_, U16("曲")), u"bad.wav"), "not a wave"));
     screenshots_ = ScreenshotFolder();
@@ -222,17 +192,16 @@ class GuiSmokeTest : public testing::Test {
 
   void TearDown() override {
     SetCurrentDirectoryW(savedDirectory_);
-    SetDialogShownHookForTesting(nullptr);
+    SetDialogObserver(nullptr);
     SetMessageBoxFunction(nullptr);
     SetFolderBrowserFunction(nullptr);
-    std::error_code ignored;
-    fs::remove_all(fs::path(W(root_)), ignored);
   }
 
   void Shoot(DialogBase& dialog, const char16_t* name) {
     EXPECT_TRUE(SaveScreenshot(Hwnd(dialog.window), screenshots_, name)) << Utf16ToUtf8(name);
   }
 
+  ScratchFolder scratch_;
   std::u16string root_, input_, output_, screenshots_;
   wchar_t savedDirectory_[MAX_PATH] = {};
 };
@@ -263,7 +232,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   std::u16string errorListText;
   bool progressHadRange = false;
 
-  SetDialogShownHookForTesting([&](DialogBase& dialog) {
+  DialogShownFunction observer([&](DialogBase& dialog) {
     shown.push_back(dialog.resourceId);
     HWND window = Hwnd(dialog.window);
     switch (dialog.resourceId) {
@@ -324,6 +293,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
         break;
     }
   });
+  SetDialogObserver(&observer);
 
   int argc = 0;
   char* argv[] = {nullptr};
