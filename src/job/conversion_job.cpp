@@ -5,11 +5,14 @@
 #include <utility>
 
 #include "audio/wav_to_ogg_converter.h"
+#include "bms/bmson.h"
 #include "bms/script_rewriter.h"
 #include "bms/text_file.h"
 #include "image/bmp_to_png_converter.h"
+#include "job/chart_mode.h"
 #include "job/local_time.h"
 #include "job/messages.h"
+#include "job/reference_check.h"
 #include "job/run_log.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -46,15 +49,40 @@ bool IsScriptName(const std::u16string& name) {
          HasExtension(name, u".pms");
 }
 
-enum class Handler { Sound, Image, Script, Copy };
+enum class Handler { Sound, Image, Script, Bmson, Chart, Copy };
 
 // The first rule that applies wins; whatever no rule claims is copied.
-Handler ChooseHandler(OptionFlags options, const std::u16string& name) {
+// `namedExactly` matters to the chart-preserving mode only.
+Handler ChooseHandler(OptionFlags options, const std::u16string& name, bool namedExactly) {
+  if ((options & PreserveCharts) != 0) {
+    switch (ChoosePreservingRoute(options, name, namedExactly)) {
+      case PreservingRoute::Chart:
+        return Handler::Chart;
+      case PreservingRoute::Sound:
+        return Handler::Sound;
+      case PreservingRoute::Image:
+        return Handler::Image;
+      case PreservingRoute::Copy:
+        return Handler::Copy;
+    }
+  }
   if ((options & CompressSound) != 0 && HasExtension(name, u".wav")) return Handler::Sound;
   if ((options & CompressImages) != 0 && HasExtension(name, u".bmp")) return Handler::Image;
   if ((options & ScriptRewriteMask) != 0 && IsScriptName(name)) return Handler::Script;
+  // With the contents kept, a bmson chart is copied as it always was.
+  if ((options & ScriptRewriteMask) != 0 && (options & KeepBmsUnchanged) == 0 && IsBmsonName(name)) {
+    return Handler::Bmson;
+  }
   return Handler::Copy;
 }
+
+// The converters and rewriters of one folder's run.
+struct Handlers {
+  WavToOggConverter sound;
+  BmpToPngConverter image;
+  ScriptRewriter script;
+  BmsonRewriter bmson;
+};
 
 // The name under which a folder that could not be listed is named among its
 // own row's failed entries: its last component with a trailing separator,
@@ -71,17 +99,19 @@ std::u16string FolderEntryName(const std::u16string& folder) {
 
 // Runs one handler from source to destination. An allocation that fails
 // inside a handler fails that file only; the run goes on.
-bool RunHandler(Handler handler, const WavToOggConverter& sound, const BmpToPngConverter& image,
-                const ScriptRewriter& script, const std::u16string& source,
+bool RunHandler(Handler handler, const Handlers& handlers, const std::u16string& source,
                 const std::u16string& destination) {
   try {
     switch (handler) {
       case Handler::Sound:
-        return sound.Convert(source, destination);
+        return handlers.sound.Convert(source, destination);
       case Handler::Image:
-        return image.Convert(source, destination);
+        return handlers.image.Convert(source, destination);
       case Handler::Script:
-        return script.Rewrite(source, destination);
+        return handlers.script.Rewrite(source, destination);
+      case Handler::Bmson:
+        return handlers.bmson.Rewrite(source, destination);
+      case Handler::Chart:
       case Handler::Copy:
         return CopyFileOverwrite(source, destination);
     }
@@ -106,6 +136,7 @@ void ConversionJob::CommitFolder(const std::vector<PendingFile>& pending,
   for (std::size_t i = 0; i < pending.size(); ++i) {
     if (committed[i]) {
       ++*sources[i].counter;
+      if (sources[i].kept) row.keptFiles.push_back(sources[i].name);
       ++totals.files;
       const long long readSize = FileSize(sources[i].source);
       const long long writtenSize = FileSize(pending[i].destination);
@@ -165,9 +196,20 @@ bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder
 
   const OptionFlags options = settings.options;
   const bool keepNames = (options & KeepBmsUnchanged) != 0;
-  const WavToOggConverter soundConverter;
-  const BmpToPngConverter imageConverter;
-  const ScriptRewriter scriptRewriter = FromJobSettings(settings);
+  const bool preserveCharts = (options & PreserveCharts) != 0;
+  Handlers handlers;
+  // Only the chart-preserving mode reads the wider WAV layouts: it keeps
+  // whatever it cannot convert, where the other modes report it.
+  handlers.sound.wideFormats = preserveCharts;
+  handlers.script = FromJobSettings(settings);
+  handlers.bmson = BmsonRewriter{handlers.script.rewriteSound, handlers.script.rewriteImage};
+  if (preserveCharts && (options & CompressImages) != 0) exactImages.AddNamedBy(inputFolder, listing.files);
+  // The folder's own names, by the file system's comparison, for the
+  // chart-preserving mode's test whether a new name is taken.
+  std::unordered_set<std::u16string> inputNames;
+  if (preserveCharts) {
+    for (const std::u16string& name : listing.files) inputNames.insert(FileNameKey(name));
+  }
   const std::u16string fileCount = DecimalText(static_cast<std::int64_t>(listing.files.size()));
   // The output names this run has written in this folder, by the file
   // system's comparison: the first file to write a name keeps it.
@@ -182,7 +224,8 @@ bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder
     ++position;
     SendText(MSG_FILE_TEXT, DecimalText(position) + u'/' + fileCount + u' ' + name);
 
-    const Handler handler = ChooseHandler(options, name);
+    const Handler handler =
+        ChooseHandler(options, name, preserveCharts && exactImages.Contains(CombinePath(inputFolder, name)));
     std::u16string outputName = name;
     std::int32_t* counter = &row.copiedCount;
     switch (handler) {
@@ -195,27 +238,49 @@ bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder
         counter = &row.imageCount;
         break;
       case Handler::Script:
+      case Handler::Bmson:
+      case Handler::Chart:
         counter = &row.bmsCount;
         break;
       case Handler::Copy:
         break;
     }
 
-    const std::u16string key = FileNameKey(outputName);
+    const std::u16string source = CombinePath(inputFolder, name);
     bool handled = false;
+    const bool convertible = preserveCharts && (handler == Handler::Sound || handler == Handler::Image);
+    // The chart-preserving mode keeps a file as it is when another file of
+    // the folder already holds its new name: a chart may name either, and
+    // players take the exact name first.
+    bool keepAsIs = convertible && inputNames.count(FileNameKey(outputName)) != 0;
     // A later file that maps to a name already written fails rather than
-    // overwrite it.
-    if (written.count(key) == 0) {
+    // overwrite it (the chart-preserving mode keeps it as it is instead).
+    if (!keepAsIs && written.count(FileNameKey(outputName)) != 0) {
+      keepAsIs = convertible;
+    } else if (!keepAsIs) {
       // The handler writes a temporary beside the final name; only complete
       // files are flushed and renamed to it, and a failure leaves an earlier
       // file of that name as it was.
-      const std::u16string source = CombinePath(inputFolder, name);
       const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
-      handled = RunHandler(handler, soundConverter, imageConverter, scriptRewriter, source, temporary);
+      handled = RunHandler(handler, handlers, source, temporary);
       if (handled) {
-        written.insert(key);
+        written.insert(FileNameKey(outputName));
         pending.push_back(PendingFile{temporary, CombinePath(outputFolder, outputName)});
         pendingFiles.push_back(PendingSource{name, source, counter});
+      } else {
+        RemoveFile(temporary);
+        // What the chart-preserving mode cannot convert stays as it is too:
+        // its chart still names it under that name, so nothing is lost.
+        keepAsIs = convertible;
+      }
+    }
+    if (keepAsIs && written.count(FileNameKey(name)) == 0) {
+      const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
+      handled = RunHandler(Handler::Copy, handlers, source, temporary);
+      if (handled) {
+        written.insert(FileNameKey(name));
+        pending.push_back(PendingFile{temporary, CombinePath(outputFolder, name)});
+        pendingFiles.push_back(PendingSource{name, source, &row.copiedCount, true});
       } else {
         RemoveFile(temporary);
       }
@@ -279,6 +344,11 @@ int WorkerMain(ConversionJob& job) {
 
   TextFileLog runLog(log);
   job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
+  // After the whole walk, so that a chart's references into its subfolders
+  // meet those subfolders' output.
+  if ((job.settings.options & CheckReferences) != 0 && !job.cancelRequested.load()) {
+    CheckChartReferences(job.settings, results);
+  }
 
   if (logOpen) {
     WriteLogLine(log, u"");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "job/chart_mode.h"
 #include "job/folder_result.h"
 #include "job/message_target.h"
 #include "job/run_log.h"
@@ -36,6 +37,9 @@ class ConversionJob {
   std::int32_t foldersTotal = 0;
   MessageTarget* target = nullptr;
   RunTotals totals;  // advanced by the walk, read after the worker has ended
+  // Under PreserveCharts with CompressImages: the images the charts met so
+  // far name exactly, which are copied instead of converted.
+  ExactImageSet exactImages;
 
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
   // output tree, appending one row per folder and writing a completed
@@ -59,6 +63,7 @@ class ConversionJob {
     std::u16string name;
     std::u16string source;
     std::int32_t* counter;
+    bool kept = false;  // copied unconverted by the chart-preserving mode
   };
 
   // Sends a text message; the receiver takes the text over (TakeTextParam).
