@@ -172,6 +172,8 @@ def script_bytes():
         "#PLAYLEVEL 1",
         "#RANK 3",
         "#STAGEFILE stage.bmp",
+        "#BANNER banner.bmp",
+        "#PREVIEW preview.wav",
         "",
         "#WAV01 kick.wav",
         "#WAV02 snare.wav",
@@ -193,20 +195,73 @@ def script_bytes():
     return ("\r\n".join(lines) + "\r\n").encode("cp932")
 
 
+def banner_24(width, height):
+    """A wide strip for the song list: a horizontal gradient."""
+    row_size = (width * 3 + 3) // 4 * 4
+    pixels = bytearray()
+    for y in range(height):
+        row = bytearray()
+        for x in range(width):
+            level = 255 * x // (width - 1)
+            row += bytes((255 - level, 64, level))
+        row += b"\0" * (row_size - len(row))
+        pixels += row
+    return bmp_header(width, height, 24, 0, len(pixels), []) + bytes(pixels)
+
+
+def bmson_bytes():
+    """A small bmson chart of the same song: JSON naming a banner, a preview
+    clip, two key sounds and a background image."""
+    text = """{
+  "version": "1.0.0",
+  "info": {
+    "title": "星箱デモソング (bmson)",
+    "artist": "Hoshibako",
+    "genre": "デモ",
+    "level": 1,
+    "init_bpm": 120.0,
+    "resolution": 240,
+    "mode_hint": "beat-7k",
+    "banner_image": "banner.bmp",
+    "preview_music": "preview.wav"
+  },
+  "lines": [{"y": 0}, {"y": 960}],
+  "bpm_events": [],
+  "stop_events": [],
+  "sound_channels": [
+    {"name": "kick.wav", "notes": [{"x": 1, "y": 0, "l": 0, "c": false}, {"x": 1, "y": 480, "l": 0, "c": false}]},
+    {"name": "snare.wav", "notes": [{"x": 2, "y": 240, "l": 0, "c": false}, {"x": 2, "y": 720, "l": 0, "c": false}]}
+  ],
+  "bga": {
+    "bga_header": [{"id": 1, "name": "bg.bmp"}],
+    "bga_events": [{"y": 0, "id": 1}],
+    "layer_events": [],
+    "poor_events": []
+  }
+}
+"""
+    return text.encode("utf-8")
+
+
 README = """Hoshibako demo song
 ===================
 
 A tiny song folder made by examples/make_demo.py for trying the converter:
 
-- song.bms: the script, in Shift_JIS, with #WAV, #BMP and #STAGEFILE lines
-  (one command word written in lower case, for the repair option);
+- song.bms: the script, in Shift_JIS, with #WAV, #BMP, #STAGEFILE, #BANNER
+  and #PREVIEW lines (one command word written in lower case, for the
+  repair option);
+- song.bmson: a small bmson chart (UTF-8 JSON) of the same song, naming a
+  banner, the preview clip, two sounds and a background image;
 - kick.wav (44.1 kHz 16-bit mono), snare.wav (22.05 kHz 8-bit mono),
-  hat.wav (11.025 kHz 16-bit stereo);
+  hat.wav (11.025 kHz 16-bit stereo), preview.wav (22.05 kHz 16-bit mono,
+  the song-select clip);
 - bg.bmp (24-bit), diamond.bmp (8-bit, run-length encoded), stage.bmp
-  (4-bit), check.bmp (1-bit);
+  (4-bit), check.bmp (1-bit), banner.bmp (24-bit, 120 x 24);
 - extra/: a subfolder with voice.wav (8 kHz 8-bit) and notes.txt.
 
 Convert it with:  hoshibako-cli -a examples/demo-song OUTPUT
+or, keeping both charts byte for byte:  hoshibako-cli -a -p examples/demo-song OUTPUT
 """
 
 NOTES = "Files in a subfolder are converted with -s (or -a) only.\n"
@@ -217,6 +272,7 @@ def main():
     target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "demo-song")
     files = {
         "song.bms": script_bytes(),
+        "song.bmson": bmson_bytes(),
         "kick.wav": wav_bytes(44100, 16, 1, kick(44100, 0.25)),
         "snare.wav": wav_bytes(22050, 8, 1, snare(22050, 0.3)),
         "hat.wav": wav_bytes(11025, 16, 2, hat(11025, 0.2)),
@@ -224,6 +280,8 @@ def main():
         "diamond.bmp": bmp_rle8(64, 48),
         "stage.bmp": bmp_4(64, 48),
         "check.bmp": bmp_1(32, 32),
+        "banner.bmp": banner_24(120, 24),
+        "preview.wav": wav_bytes(22050, 16, 1, voice(22050, 0.5)),
         "readme.txt": README.replace("\n", "\r\n").encode("ascii"),
         os.path.join("extra", "voice.wav"): wav_bytes(8000, 8, 1, voice(8000, 0.4)),
         os.path.join("extra", "notes.txt"): NOTES.encode("ascii"),

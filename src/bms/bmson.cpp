@@ -6,6 +6,7 @@
 
 #include "util/file_system.h"
 #include "util/path.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -67,31 +68,6 @@ bool IsHexDigit(char c, unsigned& digit) {
     return false;
   }
   return true;
-}
-
-// The length of a well-formed UTF-8 sequence at `pos` and its code point, or
-// 0 when the bytes there form none.
-std::size_t Utf8Sequence(std::string_view text, std::size_t pos, char32_t& point) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  char32_t minimum = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, point = lead & 0x1F, minimum = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, point = lead & 0x0F, minimum = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, point = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - pos < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    point = (point << 6) | (byte(i) & 0x3F);
-  }
-  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
-  return length;
 }
 
 // A strict JSON scanner (RFC 8259 grammar) that copies nothing: it checks
@@ -312,7 +288,7 @@ class Scanner {
         ++pos_;
       } else {
         char32_t point = 0;
-        const std::size_t length = Utf8Sequence(text_, pos_, point);
+        const std::size_t length = Utf8SequenceAt(text_, pos_, point);
         emit(length == 0 ? U'\uFFFD' : point, start);
         pos_ += length == 0 ? 1 : length;
       }

@@ -157,7 +157,7 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
 
 ScriptRewriter FromJobSettings(const JobSettings& settings) {
   ScriptRewriter rewriter;
-  if ((settings.options & KeepBmsUnchanged) != 0) return rewriter;
+  if ((settings.options & (KeepBmsUnchanged | PreserveCharts)) != 0) return rewriter;
   rewriter.rewriteSound = (settings.options & CompressSound) != 0;
   rewriter.rewriteImage = (settings.options & CompressImages) != 0;
   rewriter.repair = (settings.options & RepairBms) != 0;

@@ -19,5 +19,6 @@ struct ScriptRewriter {
   bool Rewrite(const std::u16string& source, const std::u16string& destination) const;
 };
 
-// The flags for one run's options: KeepBmsUnchanged turns all three off.
+// The flags for one run's options: KeepBmsUnchanged and PreserveCharts turn
+// all three off.
 ScriptRewriter FromJobSettings(const JobSettings& settings);

@@ -11,11 +11,17 @@ struct OptionSpelling {
   OptionFlags flags;
 };
 
-// One option per check box of the main dialog, and -a for the usual three.
+// One option per check box of the main dialog, -a for the usual three, and
+// the two the command line has alone (--check has no short form).
 constexpr OptionSpelling kFlagOptions[] = {
-    {'s', "subfolders", IncludeSubfolders},  {'w', "sound", CompressSound},
-    {'i', "images", CompressImages},         {'r', "repair", RepairBms},
-    {'k', "keep-scripts", KeepBmsUnchanged}, {'a', "all", IncludeSubfolders | CompressSound | CompressImages},
+    {'s', "subfolders", IncludeSubfolders},
+    {'w', "sound", CompressSound},
+    {'i', "images", CompressImages},
+    {'r', "repair", RepairBms},
+    {'k', "keep-scripts", KeepBmsUnchanged},
+    {'a', "all", IncludeSubfolders | CompressSound | CompressImages},
+    {'p', "preserve-charts", PreserveCharts},
+    {'\0', "check", CheckReferences},
 };
 
 bool ApplyShort(char name, CliOptions& options) {
@@ -134,6 +140,15 @@ bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& op
   // Keeping the scripts' contents means there is nothing to repair: the
   // dialog unticks and disables the repair box while it is ticked.
   if ((options.settings.options & KeepBmsUnchanged) != 0) options.settings.options &= ~RepairBms;
+  // Preserved charts are not repaired either; and they are kept so that the
+  // converted files can take new names, which -k forbids.
+  if ((options.settings.options & PreserveCharts) != 0) {
+    if ((options.settings.options & KeepBmsUnchanged) != 0) {
+      error = "-p and -k cannot be used together";
+      return false;
+    }
+    options.settings.options &= ~RepairBms;
+  }
 
   if (options.help || options.version) return true;
   // A missing folder is the start check's to report, with its own message;
@@ -166,6 +181,16 @@ std::string CliUsageText() {
          "  -r, --repair        try to repair the BMS scripts\n"
          "  -k, --keep-scripts  leave the BMS scripts unchanged (converted files keep\n"
          "                      their names; overrides -r)\n"
+         "  -p, --preserve-charts\n"
+         "                      copy every chart (.bms .bme .bml .pms .bmson) byte for\n"
+         "                      byte, so players and score servers still know it by\n"
+         "                      its hashes; converted files get their new names, which\n"
+         "                      players find by trying the other extensions; stage,\n"
+         "                      banner and back images stay as they are, and a file\n"
+         "                      that cannot be converted is copied (overrides -r;\n"
+         "                      not with -k)\n"
+         "      --check         look up every file the output's charts name as\n"
+         "                      players do, and list what is missing\n"
          "  -a, --all           the same as -s -w -i\n"
          "  -y, --yes           answer yes to the question asked with -k\n"
          "  -j, --jobs N        convert on N threads (default: one per hardware thread;\n"
@@ -181,6 +206,7 @@ std::string CliUsageText() {
          "starts, and the files already started are finished and counted.\n"
          "With -u the options are recorded in OUTPUT/.hoshibako-options; an update\n"
          "run whose options differ from the recorded ones converts everything again.\n"
-         "Exit codes: 0 all folders OK, 1 some files or folders failed, 2 the run\n"
-         "did not start, 130 cancelled.\n";
+         "Exit codes: 0 all folders OK, 1 some files or folders failed (or, with\n"
+         "--check, a reference found in the input is missing in the output), 2 the\n"
+         "run did not start, 130 cancelled.\n";
 }

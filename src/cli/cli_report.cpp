@@ -45,6 +45,8 @@ std::u16string PadLeft(const std::u16string& text, std::size_t width) {
   return used >= width ? text : std::u16string(width - used, u' ') + text;
 }
 
+std::string Utf8OfVisible(const std::u16string& text) { return Utf16ToUtf8(VisibleText(text)); }
+
 std::string SavedPercentText(const RunTotals& totals) {
   if (totals.bytesRead <= 0) return "0.0%";
   const double saved = 100.0 * static_cast<double>(totals.bytesRead - totals.bytesWritten) /
@@ -123,15 +125,48 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
   }
 
   for (const FolderResult& row : rows) {
-    if (row.errorFiles.empty()) continue;
-    text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + VisibleText(row.folder)) + "\n";
-    for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
+    if (!row.errorFiles.empty()) {
+      text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + VisibleText(row.folder)) + "\n";
+      for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
+    }
+    if (!row.keptFiles.empty()) {
+      text += "\nkept unconverted: " + Utf16ToUtf8(VisibleText(row.folder)) + "\n";
+      for (const std::u16string& name : row.keptFiles) text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
+    }
+    if (!row.missingReferences.empty()) {
+      text += "\nmissing references: " + Utf16ToUtf8(VisibleText(row.folder)) + "\n";
+      for (const MissingReference& missing : row.missingReferences) {
+        text += "  " + MissingReferenceText(missing) + "\n";
+      }
+    }
   }
 
   text += "\n";
   if (cancelled) text += Utf16ToUtf8(u"キャンセル") + ": the run was stopped before it finished\n";
   text += TotalsLineText(totals);
   return text;
+}
+
+std::string MissingReferenceText(const MissingReference& missing) {
+  // A bmson chart's JSON path names the field already.
+  std::u16string line = missing.chart + u':';
+  if (missing.jsonPath.empty()) {
+    line += DecimalText(static_cast<std::int64_t>(missing.lineNumber)) + u' ' + missing.command;
+  } else {
+    line += missing.jsonPath;
+  }
+  line += u' ' + missing.value;
+  line += missing.missingInInput ? u" (missing in the input too)" : u" (found in the input)";
+  return Utf8OfVisible(line);
+}
+
+bool OutputLostReferences(const std::vector<FolderResult>& rows) {
+  for (const FolderResult& row : rows) {
+    for (const MissingReference& missing : row.missingReferences) {
+      if (!missing.missingInInput) return true;
+    }
+  }
+  return false;
 }
 
 std::string JsonString(std::u16string_view text) {
@@ -180,7 +215,30 @@ std::string JsonString(std::u16string_view text) {
   return out + "\"";
 }
 
-std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled) {
+namespace {
+
+std::string JsonStringList(const std::vector<std::u16string>& texts) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += JsonString(texts[i]);
+  }
+  return out + "]";
+}
+
+// "line" is the line number of a script, the JSON path in a bmson chart.
+std::string MissingReferenceJson(const MissingReference& missing) {
+  const std::string place =
+      missing.jsonPath.empty() ? std::to_string(missing.lineNumber) : JsonString(missing.jsonPath);
+  return "{\"chart\": " + JsonString(missing.chart) + ", \"line\": " + place +
+         ", \"command\": " + JsonString(missing.command) + ", \"value\": " + JsonString(missing.value) +
+         ", \"missingInInput\": " + (missing.missingInInput ? "true" : "false") + "}";
+}
+
+}  // namespace
+
+std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled,
+                           bool referencesChecked) {
   std::string out = "{\"rows\": [";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const FolderResult& row = rows[r];
@@ -191,12 +249,18 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
            ", \"imageCount\": " + std::to_string(row.imageCount) +
            ", \"copiedCount\": " + std::to_string(row.copiedCount) +
            ", \"skippedCount\": " + std::to_string(row.skippedCount) +
-           ", \"errorCount\": " + std::to_string(row.ErrorCount()) + ", \"errorFiles\": [";
-    for (std::size_t e = 0; e < row.errorFiles.size(); ++e) {
-      if (e > 0) out += ", ";
-      out += JsonString(row.errorFiles[e]);
+           ", \"errorCount\": " + std::to_string(row.ErrorCount()) +
+           ", \"errorFiles\": " + JsonStringList(row.errorFiles) +
+           ", \"keptFiles\": " + JsonStringList(row.keptFiles);
+    if (referencesChecked) {
+      out += ", \"missingReferences\": [";
+      for (std::size_t m = 0; m < row.missingReferences.size(); ++m) {
+        if (m > 0) out += ", ";
+        out += MissingReferenceJson(row.missingReferences[m]);
+      }
+      out += "]";
     }
-    out += "]}";
+    out += "}";
   }
   out += "], \"totals\": {\"files\": " + std::to_string(totals.files) +
          ", \"bytesRead\": " + std::to_string(totals.bytesRead) +

@@ -16,16 +16,26 @@ std::size_t DisplayWidth(std::u16string_view text);
 // the cut), for the live progress line.
 std::u16string FitToColumns(std::u16string_view text, std::size_t columns);
 
-// The result table (the seven columns in walk order), then the failed file
-// names of each folder, then the totals line. UTF-8. Control characters in
-// folders and names are shown escaped (VisibleText).
+// The result table (the seven columns in walk order), then for each folder
+// its failed file names, the files kept unconverted and the chart references
+// found missing, then the totals line. UTF-8. Control characters in folders
+// and names are shown escaped (VisibleText).
 std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
+
+// One missing reference as the table lists it: chart, line (or JSON path),
+// command and value, and whether the input lacked it too.
+std::string MissingReferenceText(const MissingReference& missing);
+
+// True when a reference that the input resolves is missing in the output.
+bool OutputLostReferences(const std::vector<FolderResult>& rows);
 
 // The totals line alone: files, bytes read, bytes written, space saved.
 std::string TotalsLineText(const RunTotals& totals);
 
 // The same results as one JSON object (UTF-8, one line, newline at the end).
-std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
+// Each row carries `missingReferences` when the references were checked.
+std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled,
+                           bool referencesChecked = false);
 
 // A JSON string literal, quotes included. Besides what JSON requires, DEL
 // and the C1 characters are escaped as \u00XX.

@@ -59,6 +59,9 @@ int ExitCodeOf(const std::vector<FolderResult>& rows, bool cancelled) {
   for (const FolderResult& row : rows) {
     if (row.status != FolderStatus::Ok) return kExitFailures;
   }
+  // A reference that was already missing in the input is reported but was
+  // not broken by the run.
+  if (OutputLostReferences(rows)) return kExitFailures;
   return kExitOk;
 }
 
@@ -147,7 +150,8 @@ int main(int argc, char** argv) {
   display.Clear();
 
   const bool cancelled = job.cancelRequested.load();
-  const std::string report = options.json ? ResultJsonText(job.results, job.totals, cancelled)
+  const bool checked = (options.settings.options & CheckReferences) != 0;
+  const std::string report = options.json ? ResultJsonText(job.results, job.totals, cancelled, checked)
                                           : ResultTableText(job.results, job.totals, cancelled);
   std::fputs(report.c_str(), stdout);
   std::fflush(stdout);

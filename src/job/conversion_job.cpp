@@ -12,12 +12,15 @@
 #include <utility>
 
 #include "audio/wav_to_ogg_converter.h"
+#include "bms/bmson.h"
 #include "bms/script_rewriter.h"
 #include "bms/text_file.h"
 #include "image/bmp_to_png_converter.h"
+#include "job/chart_mode.h"
 #include "job/local_time.h"
 #include "job/messages.h"
 #include "job/options_record.h"
+#include "job/reference_check.h"
 #include "job/run_log.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -58,15 +61,40 @@ bool IsScriptName(const std::u16string& name) {
          HasExtension(name, u".pms");
 }
 
-enum class Handler { Sound, Image, Script, Copy };
+enum class Handler { Sound, Image, Script, Bmson, Chart, Copy };
 
 // The first rule that applies wins; whatever no rule claims is copied.
-Handler ChooseHandler(OptionFlags options, const std::u16string& name) {
+// `namedExactly` matters to the chart-preserving mode only.
+Handler ChooseHandler(OptionFlags options, const std::u16string& name, bool namedExactly) {
+  if ((options & PreserveCharts) != 0) {
+    switch (ChoosePreservingRoute(options, name, namedExactly)) {
+      case PreservingRoute::Chart:
+        return Handler::Chart;
+      case PreservingRoute::Sound:
+        return Handler::Sound;
+      case PreservingRoute::Image:
+        return Handler::Image;
+      case PreservingRoute::Copy:
+        return Handler::Copy;
+    }
+  }
   if ((options & CompressSound) != 0 && HasExtension(name, u".wav")) return Handler::Sound;
   if ((options & CompressImages) != 0 && HasExtension(name, u".bmp")) return Handler::Image;
   if ((options & ScriptRewriteMask) != 0 && IsScriptName(name)) return Handler::Script;
+  // With the contents kept, a bmson chart is copied as it always was.
+  if ((options & ScriptRewriteMask) != 0 && (options & KeepBmsUnchanged) == 0 && IsBmsonName(name)) {
+    return Handler::Bmson;
+  }
   return Handler::Copy;
 }
+
+// The converters and rewriters of one folder's run.
+struct Handlers {
+  WavToOggConverter sound;
+  BmpToPngConverter image;
+  ScriptRewriter script;
+  BmsonRewriter bmson;
+};
 
 // The name under which a folder that could not be listed is named among its
 // own row's failed entries: its last component with a trailing separator,
@@ -83,17 +111,19 @@ std::u16string FolderEntryName(const std::u16string& folder) {
 
 // Runs one handler from source to destination. An allocation that fails
 // inside a handler fails that file only; the run goes on.
-bool RunHandler(Handler handler, const WavToOggConverter& sound, const BmpToPngConverter& image,
-                const ScriptRewriter& script, const std::u16string& source,
+bool RunHandler(Handler handler, const Handlers& handlers, const std::u16string& source,
                 const std::u16string& destination) {
   try {
     switch (handler) {
       case Handler::Sound:
-        return sound.Convert(source, destination);
+        return handlers.sound.Convert(source, destination);
       case Handler::Image:
-        return image.Convert(source, destination);
+        return handlers.image.Convert(source, destination);
       case Handler::Script:
-        return script.Rewrite(source, destination);
+        return handlers.script.Rewrite(source, destination);
+      case Handler::Bmson:
+        return handlers.bmson.Rewrite(source, destination);
+      case Handler::Chart:
       case Handler::Copy:
         return CopyFileOverwrite(source, destination);
     }
@@ -112,9 +142,9 @@ struct FileRoute {
   Counter counter = Counter::Copied;
 };
 
-FileRoute RouteFile(OptionFlags options, const std::u16string& name) {
+FileRoute RouteFile(OptionFlags options, const std::u16string& name, bool namedExactly) {
   FileRoute route;
-  route.handler = ChooseHandler(options, name);
+  route.handler = ChooseHandler(options, name, namedExactly);
   route.outputName = name;
   const bool keepNames = (options & KeepBmsUnchanged) != 0;
   switch (route.handler) {
@@ -127,6 +157,8 @@ FileRoute RouteFile(OptionFlags options, const std::u16string& name) {
       route.counter = Counter::Image;
       break;
     case Handler::Script:
+    case Handler::Bmson:
+    case Handler::Chart:
       route.counter = Counter::Bms;
       break;
     case Handler::Copy:
@@ -160,6 +192,11 @@ struct FileWork {
   std::u16string temporary;
   long long size = 0;    // orders the work: longer files start first
   bool skipped = false;  // its output is up to date (update run)
+  // The chart-preserving mode keeps a sound or image it cannot convert, or
+  // whose new name is taken, as it is: `convertible` marks such a file,
+  // `keptAsIs` one that is copied under its own name from the start.
+  bool convertible = false;
+  bool keptAsIs = false;
   bool started = false;
   bool handled = false;  // its temporary is complete
 };
@@ -218,13 +255,26 @@ constexpr std::size_t kMaxFoldersInFlight = 64;
 // the whole serial run in listing order.
 class ConversionJob::Pipeline {
  public:
+  // A completed temporary waiting for its folder's rename, and whether it
+  // is a file kept as it is.
+  struct PendingSource {
+    const FileWork* file;
+    bool kept;
+  };
+
   Pipeline(ConversionJob& job, RunLog& log, std::vector<FolderResult>& results, bool update)
       : job_(job),
         log_(log),
         results_(results),
         update_(update),
         options_(job.settings.options),
-        script_(FromJobSettings(job.settings)) {}
+        preserveCharts_((job.settings.options & PreserveCharts) != 0) {
+    // Only the chart-preserving mode reads the wider WAV layouts: it keeps
+    // whatever it cannot convert, where the other modes report it.
+    handlers_.sound.wideFormats = preserveCharts_;
+    handlers_.script = FromJobSettings(job.settings);
+    handlers_.bmson = BmsonRewriter{handlers_.script.rewriteSound, handlers_.script.rewriteImage};
+  }
 
   ~Pipeline() { StopThreads(); }
 
@@ -309,6 +359,12 @@ class ConversionJob::Pipeline {
     {
       FolderScope outputScope(outputFolder);
       RemoveStaleTemporaries(outputFolder);
+      if (preserveCharts_ && (options_ & CompressImages) != 0)
+        job_.exactImages.AddNamedBy(inputFolder, listing.files);
+      inputNames_.clear();
+      if (preserveCharts_) {
+        for (const std::u16string& name : listing.files) inputNames_.insert(FileNameKey(name));
+      }
       folder->fileCount = DecimalText(static_cast<std::int64_t>(listing.files.size()));
       folder->files.reserve(listing.files.size());
       for (const std::u16string& name : listing.files) PlanFile(*folder, name);
@@ -331,9 +387,17 @@ class ConversionJob::Pipeline {
     FileWork file;
     file.name = name;
     file.position = static_cast<std::int64_t>(folder.files.size()) + 1;
-    file.route = RouteFile(options_, name);
-    file.key = FileNameKey(file.route.outputName);
     file.source = CombinePath(folder.input, name);
+    file.route = RouteFile(options_, name, preserveCharts_ && job_.exactImages.Contains(file.source));
+    file.convertible =
+        preserveCharts_ && (file.route.handler == Handler::Sound || file.route.handler == Handler::Image);
+    // Another file of the folder holds the new name: a chart may name
+    // either, and players take the exact name first.
+    if (file.convertible && inputNames_.count(FileNameKey(file.route.outputName)) != 0) {
+      file.keptAsIs = true;
+      file.route = FileRoute{Handler::Copy, name, Counter::Copied};
+    }
+    file.key = FileNameKey(file.route.outputName);
     file.destination = CombinePath(folder.output, file.route.outputName);
     if (update_) {
       const long long sourceTime = FileModifiedTime(file.source);
@@ -396,7 +460,7 @@ class ConversionJob::Pipeline {
   // its temporary and tells whether the temporary is complete. A failed
   // handler's temporary is removed.
   bool RunFile(const FileWork& file) {
-    const bool handled = RunHandler(file.route.handler, sound_, image_, script_, file.source, file.temporary);
+    const bool handled = RunHandler(file.route.handler, handlers_, file.source, file.temporary);
     if (!handled) RemoveFile(file.temporary);
     return handled;
   }
@@ -522,7 +586,7 @@ class ConversionJob::Pipeline {
     // The folder's completed temporaries, renamed together so that one
     // flush of the disk serves them all.
     std::vector<PendingFile> pending;
-    std::vector<const FileWork*> pendingFiles;
+    std::vector<PendingSource> pendingFiles;
     for (const FileWork& file : folder.files) {
       if (file.skipped) {
         if (written.insert(file.key).second) {
@@ -530,17 +594,31 @@ class ConversionJob::Pipeline {
           ++job_.totals.skipped;
           continue;
         }
-      } else if (!file.started) {
-        continue;  // cancelled before it started
-      } else if (file.handled && written.insert(file.key).second) {
-        pending.push_back(PendingFile{file.temporary, file.destination});
-        pendingFiles.push_back(&file);
+        errorState = FolderStatus::HasErrors;
+        row.AddErrorFile(file.name);
         continue;
-      } else if (file.handled) {
-        RemoveFile(file.temporary);
       }
-      errorState = FolderStatus::HasErrors;
-      row.AddErrorFile(file.name);
+      if (!file.started) continue;  // cancelled before it started
+      // Whether the file's own temporary becomes its output.
+      const bool ownOutput = file.handled && written.insert(file.key).second;
+      bool handled = ownOutput;
+      if (ownOutput) {
+        pending.push_back(PendingFile{file.temporary, file.destination});
+        pendingFiles.push_back(PendingSource{&file, file.keptAsIs});
+      } else {
+        if (file.handled) RemoveFile(file.temporary);
+        // A later file that maps to a name already written fails rather
+        // than overwrite it; the chart-preserving mode keeps it, and what it
+        // cannot convert, as it is (its chart still names it so).
+        if (file.convertible && !file.keptAsIs && written.count(FileNameKey(file.name)) == 0) {
+          handled = KeepAsIs(folder, file, pending, pendingFiles);
+          if (handled) written.insert(FileNameKey(file.name));
+        }
+      }
+      if (!handled) {
+        errorState = FolderStatus::HasErrors;
+        row.AddErrorFile(file.name);
+      }
     }
     Commit(pending, pendingFiles, row, errorState);
 
@@ -560,24 +638,44 @@ class ConversionJob::Pipeline {
     if (cancelled && lastStarted <= folder.sequence) stopped_ = true;
   }
 
+  // Copies a file as it is under its own name, on the emit's thread (the
+  // rare fallback of the chart-preserving mode). True when its temporary is
+  // complete; it is then queued for the rename.
+  bool KeepAsIs(const FolderWork& folder, const FileWork& file, std::vector<PendingFile>& pending,
+                std::vector<PendingSource>& pendingFiles) {
+    const std::u16string temporary = CombinePath(folder.output, NewTemporaryName());
+    if (!RunHandler(Handler::Copy, handlers_, file.source, temporary)) {
+      RemoveFile(temporary);
+      return false;
+    }
+    pending.push_back(PendingFile{temporary, CombinePath(folder.output, file.name)});
+    pendingFiles.push_back(PendingSource{&file, true});
+    return true;
+  }
+
   // Renames a folder's completed outputs to their final names and counts
   // them; one that cannot be renamed is a failed file.
-  void Commit(const std::vector<PendingFile>& pending, const std::vector<const FileWork*>& files,
+  void Commit(const std::vector<PendingFile>& pending, const std::vector<PendingSource>& files,
               FolderResult& row, FolderStatus& errorState) {
     std::vector<bool> committed;
     CommitFiles(pending, committed);
     for (std::size_t i = 0; i < pending.size(); ++i) {
       if (committed[i]) {
-        ++CounterOf(row, files[i]->route.counter);
+        if (files[i].kept) {
+          ++row.copiedCount;
+          row.keptFiles.push_back(files[i].file->name);
+        } else {
+          ++CounterOf(row, files[i].file->route.counter);
+        }
         ++job_.totals.files;
-        const long long readSize = FileSize(files[i]->source);
+        const long long readSize = FileSize(files[i].file->source);
         const long long writtenSize = FileSize(pending[i].destination);
         if (readSize > 0) job_.totals.bytesRead += readSize;
         if (writtenSize > 0) job_.totals.bytesWritten += writtenSize;
       } else {
         RemoveFile(pending[i].temporary);
         errorState = FolderStatus::HasErrors;
-        row.AddErrorFile(files[i]->name);
+        row.AddErrorFile(files[i].file->name);
       }
     }
   }
@@ -617,9 +715,11 @@ class ConversionJob::Pipeline {
   std::vector<FolderResult>& results_;
   const bool update_;
   const OptionFlags options_;
-  const WavToOggConverter sound_{};
-  const BmpToPngConverter image_{};
-  const ScriptRewriter script_;
+  const bool preserveCharts_;
+  Handlers handlers_;  // set up before the threads start; only read after
+  // The listed folder's own names, by the file system's comparison, for the
+  // chart-preserving mode's test whether a new name is taken (walk only).
+  std::unordered_set<std::u16string> inputNames_;
   std::vector<std::unique_ptr<WorkerThread>> threads_;
   std::int64_t nextSequence_ = 0;  // walk only
   bool stopped_ = false;           // walk only: a cancelled row was emitted
@@ -681,6 +781,11 @@ int WorkerMain(ConversionJob& job) {
 
   TextFileLog runLog(log);
   job.ProcessFolder(runLog, job.settings.inputFolder, job.settings.outputFolder, results);
+  // After the whole walk, so that a chart's references into its subfolders
+  // meet those subfolders' output.
+  if ((job.settings.options & CheckReferences) != 0 && !job.cancelRequested.load()) {
+    CheckChartReferences(job.settings, results);
+  }
 
   if (logOpen) {
     WriteLogLine(log, u"");

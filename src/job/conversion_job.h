@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "job/chart_mode.h"
 #include "job/folder_result.h"
 #include "job/message_target.h"
 #include "job/run_log.h"
@@ -43,6 +44,9 @@ class ConversionJob {
   // Leaves alone a file whose output exists and is at least as new as the
   // file, provided the output root records this run's options.
   bool update = false;
+  // Under PreserveCharts with CompressImages: the images the charts met so
+  // far name exactly, which are copied instead of converted.
+  ExactImageSet exactImages;
 
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
   // output tree, appending one row per folder in walk order and writing a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,16 @@ std::u16string DecimalText(std::int64_t value);
 // too, so Windows paths read as usual.
 std::u16string VisibleText(std::u16string_view text);
 
+// A file reference of a chart that a player would not find in the output.
+struct MissingReference {
+  std::u16string chart;         // the chart's file name, in the row's folder
+  std::size_t lineNumber = 0;   // 1-based line of a script; 0 in a bmson chart
+  std::u16string jsonPath;      // where a bmson chart holds it, e.g. sound_channels[3].name
+  std::u16string command;       // #WAV01, #BANNER...; for bmson the field
+  std::u16string value;         // as the chart writes it
+  bool missingInInput = false;  // it found nothing in the input either
+};
+
 // One result row: which folder, its status, four counters and the names of
 // its failed files (name only, in processing order). A value type.
 struct FolderResult {
@@ -41,6 +52,11 @@ struct FolderResult {
   // update run); not among the four counters above.
   std::int32_t skippedCount = 0;
   std::vector<std::u16string> errorFiles;
+  // The chart-preserving mode's files that could not be converted and were
+  // copied unchanged instead (counted in copiedCount), in processing order.
+  std::vector<std::u16string> keptFiles;
+  // Filled by the reference check, in chart and reference order.
+  std::vector<MissingReference> missingReferences;
 
   void AddErrorFile(const std::u16string& name) { errorFiles.push_back(name); }
   std::int32_t ErrorCount() const { return static_cast<std::int32_t>(errorFiles.size()); }

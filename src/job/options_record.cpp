@@ -20,10 +20,11 @@ std::string OptionsRecordText(OptionFlags options) {
   const auto line = [options](const char* name, OptionFlags flag) {
     return std::string(name) + ((options & flag) != 0 ? "=1\n" : "=0\n");
   };
-  // Which folders a run walks changes no output, so the subfolder option is
-  // not part of the record.
+  // Which folders a run walks, and whether the references are checked
+  // afterwards, change no output, so those options are not part of it.
   return "hoshibako options 1\n" + line("sound", CompressSound) + line("images", CompressImages) +
-         line("repair", RepairBms) + line("keep-scripts", KeepBmsUnchanged);
+         line("repair", RepairBms) + line("keep-scripts", KeepBmsUnchanged) +
+         line("preserve-charts", PreserveCharts);
 }
 
 OptionsRecordState CompareOptionsRecord(const std::u16string& outputFolder, OptionFlags options) {

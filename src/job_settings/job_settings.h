@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// The option word of one run. Each bit is one check box of the main dialog.
+// The option word of one run. The first five bits are the check boxes of the
+// main dialog; the last two only the command line sets.
 using OptionFlags = std::uint32_t;
 
 enum : OptionFlags {
@@ -12,6 +13,14 @@ enum : OptionFlags {
   CompressImages = 0x04,
   RepairBms = 0x08,
   KeepBmsUnchanged = 0x10,
+  // Charts stay byte for byte (players know a chart by its file's hashes);
+  // sounds and images are converted under new names that players find by
+  // their own extension fallbacks, except the images players load only
+  // under their exact names.
+  PreserveCharts = 0x20,
+  // After the walk, every file reference of every chart in the output is
+  // looked up as players look it up.
+  CheckReferences = 0x40,
 };
 
 // Options that send scripts through the rewriter instead of the plain copy.

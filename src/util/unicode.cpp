@@ -7,42 +7,13 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Decodes one UTF-8 sequence at bytes[i]; advances i. Returns kReplacement
 // (consuming one byte) for an ill-formed sequence.
 char32_t DecodeUtf8(std::string_view bytes, std::size_t& i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  int length = 0;
   char32_t code = 0;
-  char32_t minimum = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code = lead & 0x1F, minimum = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code = lead & 0x0F, minimum = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code = lead & 0x07, minimum = 0x10000;
-  } else {
+  const std::size_t length = Utf8SequenceAt(bytes, i, code);
+  if (length == 0) {
     ++i;
     return kReplacement;
   }
-  if (i + static_cast<std::size_t>(length) > bytes.size()) {
-    ++i;
-    return kReplacement;
-  }
-  for (int k = 1; k < length; ++k) {
-    const unsigned char next = byte(i + static_cast<std::size_t>(k));
-    if ((next & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    code = (code << 6) | (next & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
-  i += static_cast<std::size_t>(length);
+  i += length;
   return code;
 }
 
@@ -65,6 +36,35 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 
 }  // namespace
+
+std::size_t Utf8SequenceAt(std::string_view bytes, std::size_t pos, char32_t& point) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[pos + k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) {
+    point = lead;
+    return 1;
+  }
+  std::size_t length = 0;
+  char32_t code = 0;
+  char32_t minimum = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07, minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - pos < length) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(k) & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  point = code;
+  return length;
+}
 
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t i = 0;

@@ -8,6 +8,11 @@
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 
+// The length of the well-formed UTF-8 sequence at `pos` (1 to 4), with its
+// code point in `point`; 0 when the bytes there form none (overlong forms,
+// surrogates and cut sequences included).
+std::size_t Utf8SequenceAt(std::string_view bytes, std::size_t pos, char32_t& point);
+
 // Decodes UTF-8; an ill-formed sequence becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view bytes);
 

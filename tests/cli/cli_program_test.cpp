@@ -277,4 +277,69 @@ TEST_F(CliProgramTest, SecondInterruptEndsAtOnce) {
   EXPECT_TRUE(result.out.empty()) << result.out;
 }
 
+// --check: a reference the run itself left behind fails the run; one the
+// input already lacked is listed but does not.
+struct CheckCase {
+  const char* name;
+  std::string script;
+  std::vector<std::string> options;
+  int exitCode;
+  std::string json;
+};
+
+class CliCheckTest : public CliProgramTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(CliCheckTest, ListsMissingReferencesAndSetsTheExitCode) {
+  const CheckCase& c = GetParam();
+  WriteBytes(In("song.bms"), c.script);
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
+  WriteBytes(In("sub/snare.wav"), TriangleWaveFile());
+  std::vector<std::string> arguments = c.options;
+  arguments.push_back(In().string());
+  arguments.push_back(Out().string());
+  arguments.insert(arguments.begin(), "--check");
+
+  const ProgramResult json = Cli([&] {
+    std::vector<std::string> withJson = arguments;
+    withJson.insert(withJson.begin(), "--json");
+    return withJson;
+  }());
+  EXPECT_EQ(json.exitCode, c.exitCode) << json.err;
+  EXPECT_NE(json.out.find("\"missingReferences\": [" + c.json + "]"), std::string::npos) << json.out;
+
+  const ProgramResult table = Cli(arguments);
+  EXPECT_EQ(table.exitCode, c.exitCode) << table.err;
+  if (!c.json.empty()) {
+    EXPECT_NE(table.out.find("missing references: " + In().string() + "\n  song.bms:"), std::string::npos)
+        << table.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    References, CliCheckTest,
+    ::testing::Values(
+        CheckCase{"EveryReferenceFound", "#WAV01 kick.wav\r\n", {"-w"}, 0, ""},
+        CheckCase{"MissingInTheInputAlready",
+                  "#WAV01 kick.wav\r\n#PREVIEW gone.wav\r\n",
+                  {"-w"},
+                  0,
+                  R"({"chart": "song.bms", "line": 2, "command": "#PREVIEW", "value": "gone.ogg", )"
+                  R"("missingInInput": true})"},
+        // Without -s the subfolder is not written, so the chart's reference
+        // into it breaks; the chart itself is kept byte for byte.
+        CheckCase{"BrokenByTheRun",
+                  "#WAV01 kick.wav\r\n#WAV02 SUB\\Snare.WAV\r\n",
+                  {"-p", "-w"},
+                  1,
+                  R"({"chart": "song.bms", "line": 2, "command": "#WAV02", "value": "SUB\\Snare.WAV", )"
+                  R"("missingInInput": false})"}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliProgramTest, PreserveWithKeepDoesNotStart) {
+  const ProgramResult result = Cli({"-p", "-k", "-y", In().string(), Out().string()});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("-p and -k"), std::string::npos) << result.err;
+  EXPECT_TRUE(fs::is_empty(Out()));
+}
+
 }  // namespace

@@ -64,6 +64,19 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      false},
         ArgumentCase{"JsonAndYes", {"--json", "--yes", "in", "out"}, true, 0, true, true},
+        ArgumentCase{"PreserveClearsRepair",
+                     {"-rpw", "in", "out"},
+                     true,
+                     PreserveCharts | CompressSound,
+                     false,
+                     false},
+        ArgumentCase{"PreserveAndCheckLong",
+                     {"--preserve-charts", "--check", "-a", "in", "out"},
+                     true,
+                     PreserveCharts | CheckReferences | 0x07,
+                     false,
+                     false},
+        ArgumentCase{"PreserveWithKeepIsAUsageError", {"-p", "-k", "in", "out"}, false, 0, false, false},
         ArgumentCase{"OptionsAfterTheFolders", {"in", "out", "-w"}, true, CompressSound, false, false},
         ArgumentCase{"DoubleDashEndsOptions", {"--", "-in", "out"}, true, 0, false, false},
         ArgumentCase{"UnknownShort", {"-x", "in", "out"}, false, 0, false, false},
@@ -141,9 +154,36 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
       ResultJsonText({row}, totals, true),
       "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
       "\"imageCount\": 0, \"copiedCount\": 0, \"skippedCount\": 0, \"errorCount\": 1, "
-      "\"errorFiles\": [\"bad.wav\"]}], "
+      "\"errorFiles\": [\"bad.wav\"], \"keptFiles\": []}], "
       "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400, \"skipped\": 0}, "
       "\"cancelled\": true}\n");
+}
+
+TEST(ReportTest, KeptFilesAndMissingReferencesAreListedUnderTheirFolder) {
+  FolderResult row;
+  row.folder = u"/in";
+  row.copiedCount = 1;
+  row.keptFiles = {u"adpcm.wav"};
+  row.missingReferences = {
+      {u"a.bms", 12, u"", u"#WAV0C", u"sub\\snare.wav", false},
+      {u"b.bmson", 0, u"sound_channels[4].name", u"sound_channels[].name", u"k.ogg", true}};
+  const std::string table = ResultTableText({row}, RunTotals{0, 0, 0}, false);
+  EXPECT_NE(table.find("\nkept unconverted: /in\n  adpcm.wav\n\nmissing references: /in\n"
+                       "  a.bms:12 #WAV0C sub\\snare.wav (found in the input)\n"
+                       "  b.bmson:sound_channels[4].name k.ogg (missing in the input too)\n"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(
+      ResultJsonText({row}, RunTotals{0, 0, 0}, false, true)
+          .find(
+              "\"keptFiles\": [\"adpcm.wav\"], \"missingReferences\": [{\"chart\": \"a.bms\", \"line\": 12, "
+              "\"command\": \"#WAV0C\", \"value\": \"sub\\\\snare.wav\", \"missingInInput\": false}, "
+              "{\"chart\": \"b.bmson\", \"line\": \"sound_channels[4].name\", \"command\": "
+              "\"sound_channels[].name\", \"value\": \"k.ogg\", \"missingInInput\": true}]}"),
+      std::string::npos);
+  EXPECT_TRUE(OutputLostReferences({row}));
+  row.missingReferences.erase(row.missingReferences.begin());
+  EXPECT_FALSE(OutputLostReferences({row}));
 }
 
 TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {

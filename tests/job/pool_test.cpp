@@ -163,6 +163,25 @@ TEST_F(PoolTest, FourThreadsGiveTheSerialRowsLogAndOutputs) {
   EXPECT_EQ(TreeContents(tmp.path() / "pooled"), TreeContents(tmp.path() / "serial"));
 }
 
+// The chart-preserving mode decides late what it keeps as it is (a clash,
+// a sound it cannot convert): the same files are kept either way.
+TEST_F(PoolTest, FourThreadsKeepTheSerialRunsFilesAsTheyAre) {
+  WriteLibrary();
+  const OptionFlags options = IncludeSubfolders | CompressSound | CompressImages | PreserveCharts;
+  const Outcome serial = Run("serial", 1, false, options);
+  const Outcome pooled = Run("pooled", 4, false, options);
+
+  ASSERT_EQ(pooled.rows.size(), serial.rows.size());
+  for (std::size_t i = 0; i < serial.rows.size(); ++i) {
+    EXPECT_TRUE(RowsEqual(pooled.rows[i], serial.rows[i])) << Utf16ToUtf8(serial.rows[i].folder);
+    EXPECT_EQ(pooled.rows[i].keptFiles, serial.rows[i].keptFiles);
+  }
+  EXPECT_EQ(serial.rows[2].keptFiles, (std::vector<std::u16string>{u"k0.wav"}));
+  EXPECT_EQ(serial.rows[4].keptFiles, (std::vector<std::u16string>{u"broken.wav"}));
+  EXPECT_EQ(pooled.logLines, serial.logLines);
+  EXPECT_EQ(TreeContents(tmp.path() / "pooled"), TreeContents(tmp.path() / "serial"));
+}
+
 // Lets the first `allowed` threads start and refuses the rest, as a system
 // out of threads would.
 class LimitThreads : public ThreadStarter {
