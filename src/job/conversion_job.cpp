@@ -88,7 +88,7 @@ Handler ChooseHandler(OptionFlags options, const std::u16string& name, bool name
   return Handler::Copy;
 }
 
-// The converters and rewriters of one folder's run.
+// The converters and rewriters of one run, shared read-only by its threads.
 struct Handlers {
   WavToOggConverter sound;
   BmpToPngConverter image;
@@ -749,8 +749,9 @@ bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder
   if (record == OptionsRecordState::Different) RemoveOptionsRecord(outputFolder);
   Pipeline pipeline(*this, log, results, update && record == OptionsRecordState::Same);
   const bool completed = pipeline.Run(inputFolder, outputFolder);
-  if (update && completed && record != OptionsRecordState::Same)
+  if (update && completed && record != OptionsRecordState::Same) {
     WriteOptionsRecord(outputFolder, settings.options);
+  }
   return completed;
 }
 
