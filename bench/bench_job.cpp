@@ -1,14 +1,21 @@
 // A whole song library converted end to end by hoshibako-cli, side by side
-// with a plain shell script doing the same work with the usual tools:
-// `oggenc -q 4` once per folder for all its WAVs, ImageMagick's `convert`
-// once per bitmap and `cp` for everything else.
+// with what people script instead: a shell loop that runs `oggenc -q 4`
+// once per folder for its WAVs, ImageMagick's `convert` once per bitmap and
+// `cp` for everything else, two folders at a time.
 //
-// Prints files per second, MB per second, the wall time of both, the ratio,
-// and the program's peak resident size next to the largest single file.
-// The job adds only its walk to the converters' own cost, so the whole run
-// is expected to take at most 0.85 x the script's time.
+// Each round runs, on the same generated library:
+//   -j 1        the program converting one file after another;
+//   default     the program on its default threads (or --jobs N), as an
+//               update run into an empty output, so it converts everything;
+//   update      the same update run again over the unchanged library;
+//   shell loop  the scripted tools, two folders at a time.
+// Prints the wall and processor time and peak resident size of each (the
+// largest of the process and its children), and the ratios against their
+// targets: the default at least 1.85 x faster than -j 1 and at most 0.75 x
+// the shell loop's time on two cores, the second update run at most 0.05 x
+// the first.
 //
-//   bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--keep DIR]
+//   bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--jobs N] [--keep DIR]
 //
 // HOSHIBAKO_OGGENC and HOSHIBAKO_CONVERT replace the tools' paths.
 
@@ -25,6 +32,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "support/bmp_writer.h"
@@ -36,10 +44,11 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Options {
-  int folders = 20;
+  int folders = 8;
   int sounds = 300;
   int images = 20;
   int rounds = 2;
+  int jobs = 0;  // 0: the program's default
   std::string keep;
 };
 
@@ -147,6 +156,7 @@ Library MakeLibrary(const fs::path& root, const Options& options) {
 
 struct ChildRun {
   double seconds = 0;
+  double processorSeconds = 0;
   long peakKilobytes = 0;
   int exitCode = -1;
 };
@@ -175,6 +185,8 @@ ChildRun RunChild(const std::vector<std::string>& argv, const fs::path& folder) 
   wait4(pid, &status, 0, &usage);
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.peakKilobytes = usage.ru_maxrss;
+  run.processorSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
 }
@@ -184,25 +196,28 @@ std::string Env(const char* name, const char* fallback) {
   return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-// The plain-tools version of the same run.
-void WriteScript(const fs::path& path, const fs::path& in, const fs::path& out, const std::string& oggenc,
-                 const std::string& convert) {
-  std::ofstream script(path);
-  script << "#!/bin/sh\nset -e\n"
-         << "in='" << in.string() << "'\nout='" << out.string() << "'\n"
-         << "for dir in \"$in\"/*/; do\n"
-         << "  name=$(basename \"$dir\")\n"
-         << "  mkdir -p \"$out/$name\"\n"
-         << "  (cd \"$dir\" && " << oggenc << " -Q -q 4 *.wav && mv *.ogg \"$out/$name/\")\n"
-         << "  for f in \"$dir\"*; do\n"
-         << "    base=$(basename \"$f\")\n"
-         << "    case \"$base\" in\n"
-         << "      *.wav) ;;\n"
-         << "      *.bmp) " << convert << " \"$f\" \"$out/$name/${base%.bmp}.png\" ;;\n"
-         << "      *) cp \"$f\" \"$out/$name/\" ;;\n"
-         << "    esac\n"
-         << "  done\n"
+// The plain-tools version of the same run: one script per folder, and a
+// loop that runs it for two folders at a time.
+void WriteScripts(const fs::path& base, const fs::path& in, const fs::path& out, const std::string& oggenc,
+                  const std::string& convert) {
+  std::ofstream folder(base / "folder.sh");
+  folder << "#!/bin/sh\nset -e\n"
+         << "dir=\"$1\"\nout='" << out.string() << "'\n"
+         << "name=$(basename \"$dir\")\n"
+         << "mkdir -p \"$out/$name\"\n"
+         << "(cd \"$dir\" && " << oggenc << " -Q -q 4 *.wav && mv *.ogg \"$out/$name/\")\n"
+         << "for f in \"$dir\"/*; do\n"
+         << "  base=$(basename \"$f\")\n"
+         << "  case \"$base\" in\n"
+         << "    *.wav) ;;\n"
+         << "    *.bmp) " << convert << " \"$f\" \"$out/$name/${base%.bmp}.png\" ;;\n"
+         << "    *) cp \"$f\" \"$out/$name/\" ;;\n"
+         << "  esac\n"
          << "done\n";
+  std::ofstream loop(base / "plain.sh");
+  loop << "#!/bin/sh\nset -e\n"
+       << "find '" << in.string() << "' -mindepth 1 -maxdepth 1 -type d -print0 | "
+       << "xargs -0 -n 1 -P 2 sh '" << (base / "folder.sh").string() << "'\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -218,6 +233,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.images = std::atoi(value.c_str());
     } else if (arg == "--rounds") {
       options.rounds = std::atoi(value.c_str());
+    } else if (arg == "--jobs") {
+      options.jobs = std::atoi(value.c_str());
+      if (options.jobs < 1) return false;
     } else if (arg == "--keep") {
       options.keep = value;
     } else {
@@ -232,8 +250,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--keep DIR]\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_job [--folders N] [--sounds N] [--images N] [--rounds N] [--jobs N] [--keep DIR]\n");
     return 2;
   }
   const std::string oggenc = Env("HOSHIBAKO_OGGENC", "oggenc");
@@ -257,33 +276,64 @@ int main(int argc, char** argv) {
   std::printf("library: %d files, %.1f MB, largest file %.1f KB\n", library.files, megabytes,
               static_cast<double>(library.largestFile) / 1e3);
 
-  WriteScript(base / "plain.sh", in, base / "out-plain", oggenc, convert);
+  WriteScripts(base, in, base / "out-plain", oggenc, convert);
 
-  ChildRun bestJob;
-  ChildRun bestPlain;
+  const std::vector<std::string> jobsArguments =
+      options.jobs > 0 ? std::vector<std::string>{"--jobs", std::to_string(options.jobs)}
+                       : std::vector<std::string>{};
+  const auto program = [&](std::vector<std::string> extra, const fs::path& out) {
+    std::vector<std::string> argv = {HOSHIBAKO_CLI_PATH, "-a"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.push_back(in.string());
+    argv.push_back(out.string());
+    return argv;
+  };
+
+  enum { kSerial, kDefault, kUpdate, kPlain, kRuns };
+  const char* const names[kRuns] = {"-j 1", "default", "update", "shell loop"};
+  ChildRun best[kRuns];
   bool ok = true;
   for (int round = 0; round < options.rounds; ++round) {
-    fs::remove_all(base / "out-job", error);
-    fs::create_directories(base / "out-job");
-    const ChildRun job = RunChild({HOSHIBAKO_CLI_PATH, "-a", in.string(), (base / "out-job").string()}, base);
+    ChildRun runs[kRuns];
+    fs::remove_all(base / "out-serial", error);
+    fs::create_directories(base / "out-serial");
+    runs[kSerial] = RunChild(program({"-j", "1"}, base / "out-serial"), base);
+    fs::remove_all(base / "out-default", error);
+    fs::create_directories(base / "out-default");
+    std::vector<std::string> update = jobsArguments;
+    update.push_back("-u");
+    runs[kDefault] = RunChild(program(update, base / "out-default"), base);
+    runs[kUpdate] = RunChild(program(update, base / "out-default"), base);
     fs::remove_all(base / "out-plain", error);
-    const ChildRun plain = RunChild({"sh", (base / "plain.sh").string()}, base);
-    std::printf("round %d: hoshibako-cli %.2f s (exit %d), plain script %.2f s (exit %d)\n", round + 1,
-                job.seconds, job.exitCode, plain.seconds, plain.exitCode);
+    runs[kPlain] = RunChild({"sh", (base / "plain.sh").string()}, base);
+    std::printf("round %d:", round + 1);
+    for (int r = 0; r < kRuns; ++r) {
+      std::printf(" %s %.2f s (exit %d)%s", names[r], runs[r].seconds, runs[r].exitCode,
+                  r + 1 < kRuns ? "," : "\n");
+      if (runs[r].exitCode != 0) ok = false;
+      if (round == 0 || runs[r].seconds < best[r].seconds) best[r] = runs[r];
+    }
     std::fflush(stdout);
-    if (job.exitCode != 0 || plain.exitCode != 0) ok = false;
-    if (round == 0 || job.seconds < bestJob.seconds) bestJob = job;
-    if (round == 0 || plain.seconds < bestPlain.seconds) bestPlain = plain;
   }
 
-  const double ratio = bestJob.seconds / bestPlain.seconds;
-  std::printf("hoshibako-cli: %.2f s, %.0f files/s, %.2f MB/s, peak RSS %.1f MB\n", bestJob.seconds,
-              library.files / bestJob.seconds, megabytes / bestJob.seconds, bestJob.peakKilobytes / 1024.0);
-  std::printf("plain script:  %.2f s, %.0f files/s, %.2f MB/s\n", bestPlain.seconds,
-              library.files / bestPlain.seconds, megabytes / bestPlain.seconds);
-  std::printf("time ratio job / script: %.3f (target <= 0.85) %s\n", ratio, ratio <= 0.85 ? "PASS" : "FAIL");
-  std::printf("peak RSS %.1f MB against a library of %.1f MB and a largest file of %.2f MB\n",
-              bestJob.peakKilobytes / 1024.0, megabytes, static_cast<double>(library.largestFile) / 1e6);
+  std::printf("hardware threads: %u; program threads: %s\n", std::thread::hardware_concurrency(),
+              options.jobs > 0 ? std::to_string(options.jobs).c_str() : "default");
+  for (int r = 0; r < kRuns; ++r) {
+    std::printf("%-10s %7.2f s wall, %7.2f s processor, %6.0f files/s, peak RSS %6.1f MB\n", names[r],
+                best[r].seconds, best[r].processorSeconds, library.files / best[r].seconds,
+                best[r].peakKilobytes / 1024.0);
+  }
+  const double speedUp = best[kSerial].seconds / best[kDefault].seconds;
+  const double againstLoop = best[kDefault].seconds / best[kPlain].seconds;
+  const double updateShare = best[kUpdate].seconds / best[kDefault].seconds;
+  std::printf("-j 1 / default:       %.3f (target >= 1.85) %s\n", speedUp, speedUp >= 1.85 ? "PASS" : "FAIL");
+  std::printf("default / shell loop: %.3f (target <= 0.75) %s\n", againstLoop,
+              againstLoop <= 0.75 ? "PASS" : "FAIL");
+  std::printf("update / default:     %.3f (target <= 0.05) %s\n", updateShare,
+              updateShare <= 0.05 ? "PASS" : "FAIL");
+  std::printf(
+      "peak RSS of the default run %.1f MB against a library of %.1f MB and a largest file of %.2f MB\n",
+      best[kDefault].peakKilobytes / 1024.0, megabytes, static_cast<double>(library.largestFile) / 1e6);
 
   return ok ? 0 : 1;
 }

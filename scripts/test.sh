@@ -32,6 +32,17 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
 build_and_test build/asan -DCMAKE_BUILD_TYPE=Debug -DHOSHIBAKO_SANITIZE=ON -DHOSHIBAKO_BENCH=OFF
 
+echo "== ThreadSanitizer: the job, the command line and concurrent conversions"
+tsan_targets=(job_tests cli_tests audio_tests output_safety_tests hoshibako-cli)
+cmake -S "$root" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_TSAN=ON \
+  -DHOSHIBAKO_UI=OFF -DHOSHIBAKO_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 900 \
+  -R '^(job_tests|cli_tests|output_safety_tests)$'
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} build/tsan/tests/audio/audio_tests \
+  --gtest_filter='ConverterTest.ConcurrentConversionsDoNotInterfere'
+
 echo "== fuzzers (bounded)"
 CC=clang CXX=clang++ build_and_test build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSHIBAKO_FUZZ=ON \
   -DHOSHIBAKO_UI=OFF -DHOSHIBAKO_BENCH=OFF

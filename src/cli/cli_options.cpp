@@ -35,6 +35,9 @@ bool ApplyShort(char name, CliOptions& options) {
     case 'y':
       options.answerYes = true;
       return true;
+    case 'u':
+      options.update = true;
+      return true;
     case 'h':
       options.help = true;
       return true;
@@ -52,6 +55,8 @@ bool ApplyLong(const std::string& name, CliOptions& options) {
   }
   if (name == "yes") {
     options.answerYes = true;
+  } else if (name == "update") {
+    options.update = true;
   } else if (name == "json") {
     options.json = true;
   } else if (name == "help") {
@@ -64,17 +69,55 @@ bool ApplyLong(const std::string& name, CliOptions& options) {
   return true;
 }
 
+// More threads than this only cost memory.
+constexpr int kMaxJobs = 256;
+
+bool ParseJobs(const std::string& text, CliOptions& options, std::string& error) {
+  int value = 0;
+  bool ok = !text.empty() && text.size() <= 3;
+  for (char c : text) {
+    if (c < '0' || c > '9') ok = false;
+    if (ok) value = value * 10 + (c - '0');
+  }
+  if (!ok || value < 1 || value > kMaxJobs) {
+    error = "bad thread count '" + text + "': expected a number from 1 to " + std::to_string(kMaxJobs);
+    return false;
+  }
+  options.jobs = value;
+  return true;
+}
+
 }  // namespace
 
 bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options, std::string& error) {
   options = CliOptions{};
   std::vector<std::string> folders;
   bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
+  for (std::size_t index = 0; index < arguments.size(); ++index) {
+    const std::string& argument = arguments[index];
+    // The thread count's value: the rest of this argument, or the next one.
+    const auto jobsValue = [&](std::size_t start, std::string& value) {
+      if (start < argument.size()) {
+        value = argument.substr(start);
+        return true;
+      }
+      if (index + 1 >= arguments.size()) {
+        error = "option '" + argument + "' needs a thread count";
+        return false;
+      }
+      value = arguments[++index];
+      return true;
+    };
     if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
       folders.push_back(argument);
     } else if (argument == "--") {
       optionsEnded = true;
+    } else if (argument == "--jobs" || argument.rfind("--jobs=", 0) == 0) {
+      std::string value;
+      if (!jobsValue(argument == "--jobs" ? argument.size() : 7, value) ||
+          !ParseJobs(value, options, error)) {
+        return false;
+      }
     } else if (argument[1] == '-') {
       if (!ApplyLong(argument.substr(2), options)) {
         error = "unknown option '" + argument + "'";
@@ -82,6 +125,11 @@ bool ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& op
       }
     } else {
       for (std::size_t i = 1; i < argument.size(); ++i) {
+        if (argument[i] == 'j') {
+          std::string value;
+          if (!jobsValue(i + 1, value) || !ParseJobs(value, options, error)) return false;
+          break;
+        }
         if (!ApplyShort(argument[i], options)) {
           error = "unknown option '-" + std::string(1, argument[i]) + "'";
           return false;
@@ -145,12 +193,19 @@ std::string CliUsageText() {
          "                      players do, and list what is missing\n"
          "  -a, --all           the same as -s -w -i\n"
          "  -y, --yes           answer yes to the question asked with -k\n"
+         "  -j, --jobs N        convert on N threads (default: one per hardware thread;\n"
+         "                      -j 1 converts one file after another)\n"
+         "  -u, --update        leave alone each file whose output is at least as new\n"
+         "                      as it, when OUTPUT records the same options\n"
          "      --json          print the results as one JSON object\n"
          "  -h, --help          show this help\n"
          "      --version       show the version\n"
          "\n"
          "Progress goes to stderr, the results to stdout; the run is appended to\n"
-         "hoshibako.log in the current folder. Ctrl+C stops after the current file.\n"
+         "hoshibako.log in the current folder. Ctrl+C stops the run: no further file\n"
+         "starts, and the files already started are finished and counted.\n"
+         "With -u the options are recorded in OUTPUT/.hoshibako-options; an update\n"
+         "run whose options differ from the recorded ones converts everything again.\n"
          "Exit codes: 0 all folders OK, 1 some files or folders failed (or, with\n"
          "--check, a reference found in the input is missing in the output), 2 the\n"
          "run did not start, 130 cancelled.\n";

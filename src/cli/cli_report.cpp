@@ -86,7 +86,9 @@ std::u16string FitToColumns(std::u16string_view text, std::size_t columns) {
 }
 
 std::string TotalsLineText(const RunTotals& totals) {
-  return "total: " + std::to_string(totals.files) + " files, " + std::to_string(totals.bytesRead) +
+  // An update run says how many files it found up to date and left alone.
+  const std::string skipped = totals.skipped > 0 ? std::to_string(totals.skipped) + " skipped, " : "";
+  return "total: " + std::to_string(totals.files) + " files, " + skipped + std::to_string(totals.bytesRead) +
          " bytes read, " + std::to_string(totals.bytesWritten) + " bytes written, " +
          SavedPercentText(totals) + " saved\n";
 }
@@ -246,6 +248,7 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
            ", \"soundCount\": " + std::to_string(row.soundCount) +
            ", \"imageCount\": " + std::to_string(row.imageCount) +
            ", \"copiedCount\": " + std::to_string(row.copiedCount) +
+           ", \"skippedCount\": " + std::to_string(row.skippedCount) +
            ", \"errorCount\": " + std::to_string(row.ErrorCount()) +
            ", \"errorFiles\": " + JsonStringList(row.errorFiles) +
            ", \"keptFiles\": " + JsonStringList(row.keptFiles);
@@ -261,7 +264,8 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
   }
   out += "], \"totals\": {\"files\": " + std::to_string(totals.files) +
          ", \"bytesRead\": " + std::to_string(totals.bytesRead) +
-         ", \"bytesWritten\": " + std::to_string(totals.bytesWritten) + "}, \"cancelled\": ";
+         ", \"bytesWritten\": " + std::to_string(totals.bytesWritten) +
+         ", \"skipped\": " + std::to_string(totals.skipped) + "}, \"cancelled\": ";
   out += cancelled ? "true" : "false";
   out += "}\n";
   return out;

@@ -14,6 +14,7 @@
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
 #include "job/messages.h"
+#include "job/options_record.h"
 #include "job/start_validation.h"
 #include "util/file_system.h"
 #include "util/unicode.h"
@@ -97,8 +98,16 @@ int main(int argc, char** argv) {
     return kExitNotStarted;
   }
 
+  if (options.update && CompareOptionsRecord(options.settings.outputFolder, options.settings.options) ==
+                            OptionsRecordState::Different) {
+    PrintError(
+        u"the options recorded in the output folder differ from this run's; converting everything again");
+  }
+
   ConversionJob job;
   job.settings = options.settings;
+  job.jobs = options.jobs;
+  job.update = options.update;
   QueuedMessageTarget loop;
   job.target = &loop;
 

@@ -10,7 +10,6 @@
 #include "job/message_target.h"
 #include "job/run_log.h"
 #include "job_settings/job_settings.h"
-#include "util/file_system.h"
 #include "util/thread.h"
 
 // What a run wrote, for the command line's summary: the files whose handler
@@ -19,6 +18,7 @@ struct RunTotals {
   std::int64_t files = 0;
   std::int64_t bytesRead = 0;
   std::int64_t bytesWritten = 0;
+  std::int64_t skipped = 0;  // files an update run left alone as up to date
 };
 
 // The name of the run log, in the process's current folder.
@@ -26,7 +26,8 @@ inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
 
 // The state of one run: its settings, the finished result list, the worker
 // thread, the cancel flag and the folder counters. The walk reports progress
-// to `target` only through SendToDialog / PostToDialog.
+// to `target` only through SendToDialog / PostToDialog, from the thread that
+// runs ProcessFolder (the conversion threads hand their file texts to it).
 class ConversionJob {
  public:
   JobSettings settings;
@@ -37,14 +38,20 @@ class ConversionJob {
   std::int32_t foldersTotal = 0;
   MessageTarget* target = nullptr;
   RunTotals totals;  // advanced by the walk, read after the worker has ended
+  // Conversion threads; 0 means one per hardware thread. With 1 the walk
+  // converts every file itself, in listing order.
+  int jobs = 0;
+  // Leaves alone a file whose output exists and is at least as new as the
+  // file, provided the output root records this run's options.
+  bool update = false;
   // Under PreserveCharts with CompressImages: the images the charts met so
   // far name exactly, which are copied instead of converted.
   ExactImageSet exactImages;
 
   // Mirrors one folder (and, with IncludeSubfolders, its subtree) into the
-  // output tree, appending one row per folder and writing a completed
-  // folder's line to `log` right after its row. False when the run was
-  // cancelled inside this call or below it.
+  // output tree, appending one row per folder in walk order and writing a
+  // completed folder's line to `log` right after its row. False when the run
+  // was cancelled inside this call or below it.
   bool ProcessFolder(RunLog& log, const std::u16string& inputFolder, const std::u16string& outputFolder,
                      std::vector<FolderResult>& results);
 
@@ -58,21 +65,7 @@ class ConversionJob {
   void PrepareProgress();
 
  private:
-  // A handled file whose output waits under a temporary name.
-  struct PendingSource {
-    std::u16string name;
-    std::u16string source;
-    std::int32_t* counter;
-    bool kept = false;  // copied unconverted by the chart-preserving mode
-  };
-
-  // Sends a text message; the receiver takes the text over (TakeTextParam).
-  void SendText(std::uint32_t message, std::u16string text);
-
-  // Renames a folder's completed outputs to their final names and counts
-  // them; one that cannot be renamed is a failed file.
-  void CommitFolder(const std::vector<PendingFile>& pending, const std::vector<PendingSource>& sources,
-                    FolderResult& row, FolderStatus& errorState);
+  class Pipeline;
 };
 
 // The worker's procedure: prepares the progress range, opens the log and

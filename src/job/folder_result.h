@@ -48,6 +48,9 @@ struct FolderResult {
   std::int32_t soundCount = 0;
   std::int32_t imageCount = 0;
   std::int32_t copiedCount = 0;
+  // Files left alone because their output was already up to date (an
+  // update run); not among the four counters above.
+  std::int32_t skippedCount = 0;
   std::vector<std::u16string> errorFiles;
   // The chart-preserving mode's files that could not be converted and were
   // copied unchanged instead (counted in copiedCount), in processing order.

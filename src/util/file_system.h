@@ -52,6 +52,12 @@ bool RemoveFile(const NarrowPath& path);
 // The size of a file in bytes, or -1.
 long long FileSize(const std::u16string& path);
 
+// When a file's contents last changed, as a count from a fixed point in the
+// platform's own steps (nanoseconds on POSIX, 100 nanoseconds on Windows),
+// so comparable between files of one machine; -1 when the file does not
+// exist or cannot be asked.
+long long FileModifiedTime(const std::u16string& path);
+
 // The absolute path with links and "." / ".." resolved, or empty when the
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);

@@ -494,6 +494,16 @@ long long FileSize(const std::u16string& path) {
   return static_cast<long long>(st.st_size);
 }
 
+long long FileModifiedTime(const std::u16string& path) {
+  Location location;
+  struct stat st;
+  if (!Locate(path, Lookup::Existing, location) ||
+      fstatat(location.folder, location.name.c_str(), &st, 0) != 0) {
+    return -1;
+  }
+  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
 std::u16string ResolvedPath(const std::u16string& path) {
   if (path.empty()) return std::u16string();
   Location location;

@@ -170,6 +170,16 @@ long long FileSize(const std::u16string& path) {
   return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
+// FILETIME counts 100-nanosecond steps since 1601 (in nanoseconds the count
+// would not fit the type).
+long long FileModifiedTime(const std::u16string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  const long long ticks =
+      static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+  return ticks;
+}
+
 std::u16string ResolvedPath(const std::u16string& path) {
   if (path.empty()) return std::u16string();
   // Opening the path (a folder needs backup semantics) makes the system

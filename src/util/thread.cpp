@@ -47,3 +47,8 @@ void WorkerThread::Join() {
 }
 
 bool WorkerThread::Started() const { return impl_->thread.joinable(); }
+
+int HardwareThreadCount() {
+  const unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : static_cast<int>(count);
+}

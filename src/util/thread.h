@@ -38,3 +38,7 @@ class WorkerThread {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// The number of threads the machine runs at once (its hardware threads);
+// at least 1.
+int HardwareThreadCount();

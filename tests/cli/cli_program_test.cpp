@@ -69,10 +69,31 @@ TEST_F(CliProgramTest, FailedFilesExitOneAndAreListed) {
   EXPECT_EQ(result.exitCode, 1) << result.err;
   EXPECT_NE(result.out.find("\"status\": \"エラーあり\""), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("\"errorFiles\": [\"broken.wav\"]"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("\"totals\": {\"files\": 1, \"bytesRead\": 2, \"bytesWritten\": 2}"),
-            std::string::npos)
+  EXPECT_NE(
+      result.out.find("\"totals\": {\"files\": 1, \"bytesRead\": 2, \"bytesWritten\": 2, \"skipped\": 0}"),
+      std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("\"cancelled\": false}"), std::string::npos);
+}
+
+TEST_F(CliProgramTest, UpdateRunsSkipWhatIsUpToDateAndRedoAllUnderOtherOptions) {
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
+  WriteBytes(In("readme.txt"), "hello");
+  ASSERT_EQ(Cli({"-w", "-u", "-j", "2", In().string(), Out().string()}).exitCode, 0);
+
+  const ProgramResult again = Cli({"-w", "--update", "--json", In().string(), Out().string()});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_NE(again.out.find("\"skippedCount\": 2"), std::string::npos) << again.out;
+  EXPECT_NE(
+      again.out.find("\"totals\": {\"files\": 0, \"bytesRead\": 0, \"bytesWritten\": 0, \"skipped\": 2}"),
+      std::string::npos)
+      << again.out;
+  EXPECT_EQ(again.err.find("options"), std::string::npos) << again.err;
+
+  const ProgramResult other = Cli({"-w", "-i", "-u", In().string(), Out().string()});
+  EXPECT_EQ(other.exitCode, 0) << other.err;
+  EXPECT_NE(other.err.find("converting everything again"), std::string::npos) << other.err;
+  EXPECT_TRUE(std::regex_search(other.out, std::regex(R"(total: 2 files, \d+ bytes read)"))) << other.out;
 }
 
 // A failed file whose name holds a line feed and an escape sequence: the

@@ -21,6 +21,8 @@ struct ArgumentCase {
   OptionFlags options;
   bool yes;
   bool json;
+  int jobs = 0;
+  bool update = false;
 };
 
 class ArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
@@ -37,6 +39,8 @@ TEST_P(ArgumentTest, ParsesOptionsAndFolders) {
   EXPECT_EQ(options.settings.options, c.options);
   EXPECT_EQ(options.answerYes, c.yes);
   EXPECT_EQ(options.json, c.json);
+  EXPECT_EQ(options.jobs, c.jobs);
+  EXPECT_EQ(options.update, c.update);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,7 +81,18 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"DoubleDashEndsOptions", {"--", "-in", "out"}, true, 0, false, false},
         ArgumentCase{"UnknownShort", {"-x", "in", "out"}, false, 0, false, false},
         ArgumentCase{"UnknownLong", {"--fast", "in", "out"}, false, 0, false, false},
-        ArgumentCase{"ThreeFolders", {"a", "b", "c"}, false, 0, false, false}),
+        ArgumentCase{"ThreeFolders", {"a", "b", "c"}, false, 0, false, false},
+        ArgumentCase{"JobsAsNextArgument", {"-j", "4", "in", "out"}, true, 0, false, false, 4},
+        ArgumentCase{"JobsJoined", {"-j3", "in", "out"}, true, 0, false, false, 3},
+        ArgumentCase{"JobsLong", {"in", "--jobs", "2", "out"}, true, 0, false, false, 2},
+        ArgumentCase{"JobsLongWithEquals", {"--jobs=16", "in", "out"}, true, 0, false, false, 16},
+        ArgumentCase{"JobsEndAShortGroup", {"-aj1", "in", "out"}, true, 0x07, false, false, 1},
+        ArgumentCase{"JobsZero", {"-j", "0", "in", "out"}, false, 0, false, false},
+        ArgumentCase{"JobsNotANumber", {"-j", "x", "in", "out"}, false, 0, false, false},
+        ArgumentCase{"JobsWithoutValue", {"in", "out", "-j"}, false, 0, false, false},
+        ArgumentCase{"Update", {"-u", "in", "out"}, true, 0, false, false, 0, true},
+        ArgumentCase{
+            "UpdateLongGrouped", {"--update", "-ay", "in", "out"}, true, 0x07, true, false, 0, true}),
     [](const ::testing::TestParamInfo<ArgumentCase>& info) { return std::string(info.param.name); });
 
 TEST(ArgumentTest, FoldersAreKeptAsGivenAndMayBeMissing) {
@@ -138,9 +153,10 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
   EXPECT_EQ(
       ResultJsonText({row}, totals, true),
       "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
-      "\"imageCount\": 0, \"copiedCount\": 0, \"errorCount\": 1, \"errorFiles\": [\"bad.wav\"], "
-      "\"keptFiles\": []}], "
-      "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400}, \"cancelled\": true}\n");
+      "\"imageCount\": 0, \"copiedCount\": 0, \"skippedCount\": 0, \"errorCount\": 1, "
+      "\"errorFiles\": [\"bad.wav\"], \"keptFiles\": []}], "
+      "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400, \"skipped\": 0}, "
+      "\"cancelled\": true}\n");
 }
 
 TEST(ReportTest, KeptFilesAndMissingReferencesAreListedUnderTheirFolder) {
@@ -177,6 +193,8 @@ TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {
             "total: 0 files, 0 bytes read, 0 bytes written, 0.0% saved\n");
   EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 150}),
             "total: 1 files, 100 bytes read, 150 bytes written, -50.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 50, 7}),
+            "total: 1 files, 7 skipped, 100 bytes read, 50 bytes written, 50.0% saved\n");
 }
 
 TEST(ReportTest, TableAlignsWideCharactersAndListsFailedNames) {

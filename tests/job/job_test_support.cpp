@@ -17,12 +17,14 @@ std::intptr_t RecordingTarget::SendToDialog(std::uint32_t message, std::uintptr_
   Record record{message, wParam, u""};
   if (message == MSG_FOLDER_TEXT || message == MSG_FILE_TEXT) record.text = *TakeTextParam(lParam);
   if (message == MSG_PREPARE_PROGRESS) job_.PrepareProgress();
+  std::lock_guard<std::mutex> lock(mutex_);
   if (cancelMessage_ == message && cancelText_ == record.text) job_.cancelRequested = true;
   records.push_back(std::move(record));
   return 0;
 }
 
 void RecordingTarget::PostToDialog(std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+  std::lock_guard<std::mutex> lock(mutex_);
   records.push_back(Record{message, wParam, u""});
 }
 

@@ -4,6 +4,7 @@
 // that records what the walk reports.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,14 @@ class RecordingTarget : public MessageTarget {
     cancelText_ = std::move(text);
   }
 
-  std::vector<Record> records;
+  std::vector<Record> records;  // read once the run has ended
 
   std::vector<std::uintptr_t> Positions() const;
   std::vector<std::u16string> Texts(std::uint32_t message) const;
 
  private:
   ConversionJob& job_;
+  std::mutex mutex_;
   std::uint32_t cancelMessage_ = 0;
   std::u16string cancelText_;
 };
