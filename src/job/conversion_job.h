@@ -19,6 +19,8 @@ struct RunTotals {
   std::int64_t bytesRead = 0;
   std::int64_t bytesWritten = 0;
   std::int64_t skipped = 0;  // files an update run left alone as up to date
+  // With the reference check: the bytes of the files no chart names.
+  std::int64_t unreferencedBytes = 0;
 };
 
 // The name of the run log, in the process's current folder.

@@ -43,6 +43,9 @@ struct MissingReference {
 // its failed files (name only, in processing order). A value type.
 struct FolderResult {
   std::u16string folder;
+  // The output folder the walk mirrored this folder into (empty when the
+  // walk made none).
+  std::u16string outputFolder;
   FolderStatus status = FolderStatus::Ok;
   std::int32_t bmsCount = 0;
   std::int32_t soundCount = 0;
@@ -52,13 +55,23 @@ struct FolderResult {
   // update run); not among the four counters above.
   std::int32_t skippedCount = 0;
   std::vector<std::u16string> errorFiles;
+  // Why each of errorFiles failed, in Japanese, at the same index (an empty
+  // text when no reason is known).
+  std::vector<std::u16string> errorReasons;
   // The chart-preserving mode's files that could not be converted and were
   // copied unchanged instead (counted in copiedCount), in processing order.
   std::vector<std::u16string> keptFiles;
   // Filled by the reference check, in chart and reference order.
   std::vector<MissingReference> missingReferences;
+  // Filled by the reference check: the sounds, images and videos of the
+  // folder that no chart of the song names, and their bytes.
+  std::vector<std::u16string> unreferencedFiles;
+  std::int64_t unreferencedBytes = 0;
 
-  void AddErrorFile(const std::u16string& name) { errorFiles.push_back(name); }
+  void AddErrorFile(const std::u16string& name, const std::u16string& reason = std::u16string()) {
+    errorFiles.push_back(name);
+    errorReasons.push_back(reason);
+  }
   std::int32_t ErrorCount() const { return static_cast<std::int32_t>(errorFiles.size()); }
   std::u16string ErrorFile(std::int32_t index) const {
     return errorFiles.at(static_cast<std::size_t>(index));

@@ -4,7 +4,7 @@
 #include <string>
 
 // The option word of one run. The first five bits are the check boxes of the
-// main dialog; the last two only the command line sets.
+// main dialog; the ones after them are the further modes both front ends offer.
 using OptionFlags = std::uint32_t;
 
 enum : OptionFlags {
@@ -21,6 +21,8 @@ enum : OptionFlags {
   // After the walk, every file reference of every chart in the output is
   // looked up as players look it up.
   CheckReferences = 0x40,
+  // With CompressSound, sounds become lossless FLAC instead of Ogg Vorbis.
+  EncodeFlac = 0x80,
 };
 
 // Options that send scripts through the rewriter instead of the plain copy.
