@@ -46,7 +46,9 @@ std::string MakeScript(int definitions, int measures, long long& lines) {
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-ScriptRewriter AllOn() { return ScriptRewriter{true, true, true}; }
+ScriptRewriter AllOn() {
+  return ScriptRewriter{ReferenceRenaming::For(CompressSound | CompressImages), true};
+}
 
 // Writes `megabytes` of one line: a sound reference whose name never ends.
 void WriteEndlessLine(const std::filesystem::path& path, int megabytes) {
@@ -108,8 +110,8 @@ int main(int argc, char** argv) {
     const char* name;
     ScriptRewriter rewriter;
   } runs[] = {
-      {"rewrite:           ", {true, true, false}},
-      {"rewrite and repair:", {true, true, true}},
+      {"rewrite:           ", {ReferenceRenaming::For(CompressSound | CompressImages), false}},
+      {"rewrite and repair:", {ReferenceRenaming::For(CompressSound | CompressImages), true}},
   };
   for (const auto& run : runs) {
     const auto start = std::chrono::steady_clock::now();

@@ -1,18 +1,20 @@
 #include "bms/bmson.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "util/file_system.h"
 #include "util/path.h"
 #include "util/unicode.h"
+#include "util/whole_file.h"
 
 namespace {
 
 // A chart larger than this is refused rather than read into memory; real
 // charts stay far below it.
-constexpr long long kMaxChartBytes = 256LL << 20;
+constexpr std::uint64_t kMaxChartBytes = std::uint64_t{256} << 20;
 // Deeper nesting than any chart has; it bounds the scanner's recursion.
 constexpr std::size_t kMaxDepth = 256;
 
@@ -224,15 +226,8 @@ class Scanner {
     ++pos_;
     const auto emit = [&](char32_t point, std::size_t at) {
       if (out == nullptr) return;
-      if (point >= 0x10000) {
-        point -= 0x10000;
-        out->push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-        out->push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-        if (offsets != nullptr) offsets->insert(offsets->end(), 2, at);
-      } else {
-        out->push_back(static_cast<char16_t>(point));
-        if (offsets != nullptr) offsets->push_back(at);
-      }
+      const std::size_t units = AppendUtf16(*out, point);
+      if (offsets != nullptr) offsets->insert(offsets->end(), units, at);
     };
     while (!AtEnd()) {
       const std::size_t start = pos_;
@@ -334,23 +329,6 @@ class Scanner {
   std::vector<FoundValue>* found_ = nullptr;
 };
 
-bool IsSoundKind(ReferenceKind kind) {
-  return kind == ReferenceKind::Sound || kind == ReferenceKind::PreviewSound;
-}
-
-bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-  const long long size = FileSize(path);
-  if (size < 0 || size > kMaxChartBytes) return false;
-  std::FILE* file = OpenFile(path, "rb");
-  if (file == nullptr) return false;
-  bytes.resize(static_cast<std::size_t>(size));
-  const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
-  // A file that grew since its size was taken is read short, and refused.
-  const bool complete = read == bytes.size() && std::fgetc(file) == EOF && !std::ferror(file);
-  std::fclose(file);
-  return complete;
-}
-
 bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
   std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) return false;
@@ -361,23 +339,25 @@ bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
 
 }  // namespace
 
-bool RewriteBmsonText(std::string_view json, bool rewriteSound, bool rewriteImage, std::string& out) {
+bool RewriteBmsonText(std::string_view json, const ReferenceRenaming& renaming, std::string& out) {
   std::vector<FoundValue> found;
   if (!Scanner(json).Scan(found)) return false;
   std::string rewritten;
   rewritten.reserve(json.size());
   std::size_t copied = 0;
   for (const FoundValue& value : found) {
-    const bool sound = IsSoundKind(value.rule->kind);
-    if (!(sound ? rewriteSound : rewriteImage)) continue;
-    if (!HasExtension(value.value, sound ? u".wav" : u".bmp")) continue;
+    std::size_t trimmed = 0;
+    const Conversion* row = renaming.RenamedBy(value.value, value.rule->kind, trimmed);
+    if (row == nullptr) continue;
     // Only the extension is replaced, from the position its dot was written
-    // at to the closing quotation mark; escapes before it stay as written.
-    const std::size_t extensionUnits = FindExtension(value.value).size();
-    const std::size_t cut = value.unitOffsets[value.value.size() - extensionUnits];
+    // at to the first trailing blank (or the closing quotation mark);
+    // escapes before it and the blanks after it stay as written.
+    const std::size_t extensionUnits = FindExtension(value.value.substr(0, trimmed)).size();
+    const std::size_t cut = value.unitOffsets[trimmed - extensionUnits];
+    const std::size_t resume = trimmed == value.value.size() ? value.end : value.unitOffsets[trimmed];
     rewritten.append(json, copied, cut - copied);
-    rewritten += sound ? ".ogg" : ".png";
-    copied = value.end;
+    rewritten += std::string(row->outputExtension.begin(), row->outputExtension.end());
+    copied = resume;
   }
   rewritten.append(json, copied, std::string_view::npos);
   out = std::move(rewritten);
@@ -400,14 +380,14 @@ bool ListBmsonReferences(std::string_view json, std::vector<ChartReference>& ref
 
 bool ListBmsonFileReferences(const std::u16string& path, std::vector<ChartReference>& references) {
   std::string bytes;
-  return ReadWholeFile(path, bytes) && ListBmsonReferences(bytes, references);
+  return ReadWholeFile(path, kMaxChartBytes, bytes) && ListBmsonReferences(bytes, references);
 }
 
 bool BmsonRewriter::Rewrite(const std::u16string& source, const std::u16string& destination) const {
-  if (!rewriteSound && !rewriteImage) return CopyFileOverwrite(source, destination);
+  if (!renaming.Any()) return CopyFileOverwrite(source, destination);
   std::string bytes;
   std::string rewritten;
-  if (!ReadWholeFile(source, bytes) || !RewriteBmsonText(bytes, rewriteSound, rewriteImage, rewritten)) {
+  if (!ReadWholeFile(source, kMaxChartBytes, bytes) || !RewriteBmsonText(bytes, renaming, rewritten)) {
     return false;
   }
   return WriteWholeFile(destination, rewritten);

@@ -10,14 +10,13 @@
 // fields (sound_channels[].name, bga.bga_header[].name, the info images and
 // preview, and the key and mine channels' names).
 
-// Copies one bmson chart, rewriting its sound references from .wav to .ogg
-// and its image references from .bmp to .png by the extension rules of the
-// script rewriter. Nothing but those values changes: layout, key order,
-// escapes and every other byte stay. With both flags off the file is copied
-// byte for byte.
+// Copies one bmson chart, renaming its sound and image references by the
+// run's conversions, by the extension rules of the script rewriter. Nothing
+// but those extensions changes: layout, key order, escapes, trailing blanks
+// and every other byte stay. Without a conversion the file is copied byte for
+// byte.
 struct BmsonRewriter {
-  bool rewriteSound = false;
-  bool rewriteImage = false;
+  ReferenceRenaming renaming;
 
   // True when the destination was written completely. A source that cannot
   // be read, or is not well-formed JSON, fails and leaves no destination.
@@ -26,7 +25,7 @@ struct BmsonRewriter {
 
 // The rewrite of a whole chart held in memory. False, with `out` untouched,
 // when the text is not well-formed JSON.
-bool RewriteBmsonText(std::string_view json, bool rewriteSound, bool rewriteImage, std::string& out);
+bool RewriteBmsonText(std::string_view json, const ReferenceRenaming& renaming, std::string& out);
 
 // The chart's file references in document order, appended to `references`.
 // False when the text is not well-formed JSON; nothing is appended then.

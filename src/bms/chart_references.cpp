@@ -30,19 +30,37 @@ bool ListScriptReferences(const std::u16string& path, std::vector<ChartReference
 }  // namespace
 
 bool ScriptReferenceKind(const std::u16string& keyword, const std::u16string& id, ReferenceKind& kind) {
-  // A bare #WAV or #BMP names no channel, so no player loads its file.
-  if (keyword == u"#WAV" && !id.empty()) {
-    kind = ReferenceKind::Sound;
-  } else if (keyword == u"#BMP" && !id.empty()) {
-    kind = ReferenceKind::BgaImage;
-  } else if (keyword == u"#STAGEFILE" || keyword == u"#BANNER" || keyword == u"#BACKBMP") {
-    kind = ReferenceKind::ExactImage;
-  } else if (keyword == u"#PREVIEW") {
-    kind = ReferenceKind::PreviewSound;
-  } else {
-    return false;
+  for (const FileCommand& command : kFileCommands) {
+    if (command.keyword == keyword && command.hasId != id.empty()) {
+      kind = command.kind;
+      return true;
+    }
   }
-  return true;
+  return false;
+}
+
+std::size_t TrimmedValueLength(std::u16string_view value) {
+  std::size_t length = value.size();
+  while (length > 0 && IsBlank(value[length - 1])) --length;
+  return length;
+}
+
+ReferenceRenaming ReferenceRenaming::For(OptionFlags options) {
+  ReferenceRenaming renaming;
+  renaming.sound = ActiveConversion(options, FileKind::Sound);
+  renaming.image = ActiveConversion(options, FileKind::Image);
+  return renaming;
+}
+
+const Conversion* ReferenceRenaming::RenamedBy(const std::u16string& value, ReferenceKind kind,
+                                               std::size_t& trimmed) const {
+  const Conversion* row = KindOfFile(kind) == FileKind::Sound ? sound : image;
+  if (row == nullptr) return nullptr;
+  trimmed = TrimmedValueLength(value);
+  const std::u16string core = value.substr(0, trimmed);
+  if (!HasExtension(core, std::u16string(row->sourceExtension))) return nullptr;
+  if (keepsName && keepsName(core, *row)) return nullptr;
+  return row;
 }
 
 bool ListChartReferences(const std::u16string& chartPath, std::vector<ChartReference>& references) {

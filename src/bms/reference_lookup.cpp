@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "bms/script_line.h"
 #include "util/case_map.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -13,8 +14,6 @@ constexpr int kMaxDepth = 32;
 
 const char16_t* const kSoundExtensions[] = {u".wav", u".ogg", u".flac", u".mp3"};
 const char16_t* const kImageExtensions[] = {u".bmp", u".png", u".jpg", u".jpeg"};
-
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // The value's folder names and file name, "." and ".." resolved. False when
 // nothing is named or a ".." climbs above the chart's folder.

@@ -4,12 +4,6 @@
 
 #include "util/case_map.h"
 
-namespace {
-
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-}  // namespace
-
 bool ParseScriptLine(const std::u16string& line, ScriptCommand& command) {
   const std::size_t size = line.size();
   std::size_t tokenStart = 0;

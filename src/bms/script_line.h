@@ -2,6 +2,10 @@
 
 #include <string>
 
+// The blanks of a script line: space and tab only.
+inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+inline bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
+
 // One command line of a song script, split into its parts.
 //   keyword  the command word, upper-cased; for the sound and image channel
 //            commands (#WAVxx, #BMPxx) only the four-character stem

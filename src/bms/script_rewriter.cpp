@@ -10,9 +10,6 @@
 
 namespace {
 
-bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
 // Charts that declare "#BASE 62" use both letter cases in their ids (#WAVaa
 // and #WAVAA are different sounds), so their rebuilt lines must keep the
 // word as written. Trailing blanks do not change the declaration.
@@ -39,7 +36,7 @@ std::u16string WrittenToken(const std::u16string& line, const ScriptCommand& com
 // parse of the decoded text. False when the bytes do not line up with the
 // parsed line; the caller then encodes the text instead.
 bool RebuildLineBytes(const std::string& bytes, const ScriptCommand& command, bool keepTokenCase,
-                      const std::u16string& newExtension, std::string& out) {
+                      std::size_t trimmed, const std::u16string& newExtension, std::string& out) {
   std::size_t tokenStart = 0;
   while (tokenStart < bytes.size() && IsBlankByte(bytes[tokenStart])) ++tokenStart;
   std::size_t tokenEnd = tokenStart;
@@ -54,9 +51,14 @@ bool RebuildLineBytes(const std::string& bytes, const ScriptCommand& command, bo
   if (decoded != command.value) return false;
 
   if (!newExtension.empty()) {
-    // The old extension passed the lower-case comparison with an ASCII
-    // extension, so it is ASCII and its bytes end the value.
-    const std::u16string oldExtension = FindExtension(command.value);
+    // The trailing blanks are single bytes, as many as the text has; the old
+    // extension before them passed the lower-case comparison with an ASCII
+    // extension, so it is ASCII and its bytes end the rest.
+    const std::size_t blanks = command.value.size() - trimmed;
+    if (blanks > value.size()) return false;
+    const std::string tail = value.substr(value.size() - blanks);
+    value.resize(value.size() - blanks);
+    const std::u16string oldExtension = FindExtension(command.value.substr(0, trimmed));
     if (oldExtension.size() > value.size()) return false;
     const std::size_t cut = value.size() - oldExtension.size();
     for (std::size_t i = 0; i < oldExtension.size(); ++i) {
@@ -65,7 +67,7 @@ bool RebuildLineBytes(const std::string& bytes, const ScriptCommand& command, bo
     value.resize(cut);
     std::string extensionBytes;
     if (!Utf16ToCp932(newExtension, extensionBytes, /*allowEscapes=*/false)) return false;
-    value += extensionBytes;
+    value += extensionBytes + tail;
   }
 
   // The word keeps its bytes unless upper-casing changed it, so a repair
@@ -84,7 +86,7 @@ bool RebuildLineBytes(const std::string& bytes, const ScriptCommand& command, bo
 }  // namespace
 
 bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string& destination) const {
-  if (!rewriteSound && !rewriteImage && !repair) return CopyFileOverwrite(source, destination);
+  if (!renaming.Any() && !repair) return CopyFileOverwrite(source, destination);
 
   TextFile input;
   if (!input.Open(source, TextFileMode::Read)) return false;
@@ -112,39 +114,29 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
       continue;
     }
     const bool isCommand = ParseScriptLine(line, command);
-    bool rebuild = false;
-    std::u16string newExtension;
-    if (isCommand) {
-      const std::u16string& keyword = command.keyword;
-      // The preview clip is a sound and the banner an image like the stage
-      // file: the walk renames them too, so their commands follow.
-      if (rewriteSound && (keyword == u"#WAV" || keyword == u"#PREVIEW") &&
-          HasExtension(command.value, u".wav")) {
-        rebuild = true;
-        newExtension = u".ogg";
-      } else if (rewriteImage &&
-                 (keyword == u"#BMP" || keyword == u"#BACKBMP" || keyword == u"#STAGEFILE" ||
-                  keyword == u"#BANNER") &&
-                 HasExtension(command.value, u".bmp")) {
-        rebuild = true;
-        newExtension = u".png";
-      } else if (repair) {
-        rebuild = true;
-      }
+    ReferenceKind kind;
+    const Conversion* renamedBy = nullptr;
+    std::size_t trimmed = 0;
+    if (isCommand && ScriptReferenceKind(command.keyword, command.id, kind)) {
+      renamedBy = renaming.RenamedBy(command.value, kind, trimmed);
     }
+    const std::u16string newExtension =
+        renamedBy != nullptr ? std::u16string(renamedBy->outputExtension) : std::u16string();
 
-    if (!rebuild) {
+    if (renamedBy == nullptr && !(isCommand && repair)) {
       // Unchanged lines go out as the bytes they came from.
       output.WriteLineBytes(input.LineBytes());
     } else {
       std::string bytes;
-      if (RebuildLineBytes(input.LineBytes(), command, keepTokenCase, newExtension, bytes)) {
+      if (RebuildLineBytes(input.LineBytes(), command, keepTokenCase, trimmed, newExtension, bytes)) {
         output.WriteLineBytes(bytes);
       } else {
         const std::u16string token =
             keepTokenCase ? WrittenToken(line, command) : command.keyword + command.id;
-        const std::u16string value =
-            newExtension.empty() ? command.value : ChangeExtension(command.value, newExtension);
+        const std::u16string value = newExtension.empty()
+                                         ? command.value
+                                         : ChangeExtension(command.value.substr(0, trimmed), newExtension) +
+                                               command.value.substr(trimmed);
         output.WriteLine(token + u" " + value);
       }
     }
@@ -158,8 +150,7 @@ bool ScriptRewriter::Rewrite(const std::u16string& source, const std::u16string&
 ScriptRewriter FromJobSettings(const JobSettings& settings) {
   ScriptRewriter rewriter;
   if ((settings.options & (KeepBmsUnchanged | PreserveCharts)) != 0) return rewriter;
-  rewriter.rewriteSound = (settings.options & CompressSound) != 0;
-  rewriter.rewriteImage = (settings.options & CompressImages) != 0;
+  rewriter.renaming = ReferenceRenaming::For(settings.options);
   rewriter.repair = (settings.options & RepairBms) != 0;
   return rewriter;
 }

@@ -2,15 +2,15 @@
 
 #include <string>
 
+#include "bms/chart_references.h"
 #include "job_settings/job_settings.h"
 
-// Copies one song script, rewriting its sound references from .wav to .ogg
-// and its image references from .bmp to .png, and with `repair` normalising
-// every command line (command word upper-cased, one space before the value).
-// With all three flags off the file is copied byte for byte.
+// Copies one song script, renaming its sound and image references by the
+// run's conversions (a value's trailing blanks stay where they were), and
+// with `repair` normalising every command line (command word upper-cased, one
+// space before the value). With neither the file is copied byte for byte.
 struct ScriptRewriter {
-  bool rewriteSound = false;
-  bool rewriteImage = false;
+  ReferenceRenaming renaming;
   bool repair = false;
 
   // True when the destination was written completely. A source that cannot
@@ -19,6 +19,6 @@ struct ScriptRewriter {
   bool Rewrite(const std::u16string& source, const std::u16string& destination) const;
 };
 
-// The flags for one run's options: KeepBmsUnchanged and PreserveCharts turn
-// all three off.
+// The rewriter for one run's options: KeepBmsUnchanged and PreserveCharts
+// turn renaming and repair off.
 ScriptRewriter FromJobSettings(const JobSettings& settings);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,19 +13,10 @@
 #include "job_settings/job_settings.h"
 #include "util/thread.h"
 
-// What a run wrote, for the command line's summary: the files whose handler
-// succeeded, and the bytes of their sources and of what was written for them.
-struct RunTotals {
-  std::int64_t files = 0;
-  std::int64_t bytesRead = 0;
-  std::int64_t bytesWritten = 0;
-  std::int64_t skipped = 0;  // files an update run left alone as up to date
-  // With the reference check: the bytes of the files no chart names.
-  std::int64_t unreferencedBytes = 0;
-};
-
 // The name of the run log, in the process's current folder.
 inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
+
+class ConversionPool;
 
 // The state of one run: its settings, the finished result list, the worker
 // thread, the cancel flag and the folder counters. The walk reports progress
@@ -46,6 +38,11 @@ class ConversionJob {
   // Leaves alone a file whose output exists and is at least as new as the
   // file, provided the output root records this run's options.
   bool update = false;
+
+  // Sets cancelRequested and wakes the run's waits, so that it is seen at
+  // once. Safe from any thread but not from a signal handler: there, set
+  // the flag alone and call this from the thread that notices it.
+  void RequestCancel();
   // Under PreserveCharts with CompressImages: the images the charts met so
   // far name exactly, which are copied instead of converted.
   ExactImageSet exactImages;
@@ -67,7 +64,11 @@ class ConversionJob {
   void PrepareProgress();
 
  private:
-  class Pipeline;
+  class Walk;
+  void AttachPool(ConversionPool* pool);
+
+  std::mutex poolMutex_;
+  ConversionPool* pool_ = nullptr;  // the running walk's pool, for RequestCancel
 };
 
 // The worker's procedure: prepares the progress range, opens the log and

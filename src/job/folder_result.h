@@ -78,6 +78,17 @@ struct FolderResult {
   }
 };
 
+// What a run wrote, for the command line's summary: the files whose handler
+// succeeded, and the bytes of their sources and of what was written for them.
+struct RunTotals {
+  std::int64_t files = 0;
+  std::int64_t bytesRead = 0;
+  std::int64_t bytesWritten = 0;
+  std::int64_t skipped = 0;  // files an update run left alone as up to date
+  // With the reference check: the bytes of the files no chart names.
+  std::int64_t unreferencedBytes = 0;
+};
+
 // The folder's log line without its line end: folder, status word, the four
 // counters and the error count, then each failed name, all joined by ",".
 // The folder and the names are written as VisibleText.

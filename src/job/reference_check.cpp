@@ -1,27 +1,23 @@
 #include "job/reference_check.h"
 
-#include <algorithm>
+#include <unordered_map>
 
 #include "bms/chart_references.h"
 #include "bms/reference_lookup.h"
-#include "job/chart_mode.h"
+#include "job/file_route.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
 namespace {
 
-// The input chart's reference at the same place as an output chart's: the
-// rewriters change values only, so lines and JSON paths stay where they were.
-const ChartReference* Counterpart(const std::vector<ChartReference>& inputReferences,
-                                  const ChartReference& reference) {
-  for (const ChartReference& candidate : inputReferences) {
-    if (candidate.lineNumber == reference.lineNumber && candidate.jsonPath == reference.jsonPath &&
-        candidate.command == reference.command) {
-      return &candidate;
-    }
-  }
-  return nullptr;
+// Where a reference stands in its chart: the rewriters change values only,
+// so lines and JSON paths stay where they were.
+std::u16string PlaceKey(const ChartReference& reference) {
+  return DecimalText(static_cast<std::int64_t>(reference.lineNumber)) + u'\n' + reference.jsonPath + u'\n' +
+         reference.command;
 }
+
+bool NamesNothing(const ChartReference& reference) { return TrimmedValueLength(reference.value) == 0; }
 
 void CheckFolder(const std::u16string& inputFolder, const std::u16string& outputFolder, FolderResult& row) {
   std::vector<DirectoryEntry> entries;
@@ -39,15 +35,19 @@ void CheckFolder(const std::u16string& inputFolder, const std::u16string& output
     std::vector<ChartReference> references;
     ListChartReferences(CombinePath(outputFolder, entry.name), references);
     std::vector<ChartReference> inputReferences;
+    std::unordered_map<std::u16string, const ChartReference*> inputByPlace;
     bool inputRead = false;
     for (const ChartReference& reference : references) {
-      if (!outputLookup.Find(reference.value, reference.kind).empty()) continue;
+      if (NamesNothing(reference) || !outputLookup.Find(reference.value, reference.kind).empty()) continue;
       if (!inputRead) {
         ListChartReferences(CombinePath(inputFolder, entry.name), inputReferences);
+        for (const ChartReference& original : inputReferences)
+          inputByPlace.emplace(PlaceKey(original), &original);
         inputRead = true;
       }
-      const ChartReference* original = Counterpart(inputReferences, reference);
-      const std::u16string& inputValue = original != nullptr ? original->value : reference.value;
+      const auto original = inputByPlace.find(PlaceKey(reference));
+      const std::u16string& inputValue =
+          original != inputByPlace.end() ? original->second->value : reference.value;
       MissingReference missing;
       missing.chart = entry.name;
       missing.lineNumber = reference.lineNumber;
@@ -62,19 +62,10 @@ void CheckFolder(const std::u16string& inputFolder, const std::u16string& output
 
 }  // namespace
 
-std::u16string MirroredOutputFolder(const JobSettings& settings, const std::u16string& inputFolder) {
-  // The walk joins every name onto the input root, so the rest after the
-  // root is the folder's place in the tree.
-  std::u16string rest = inputFolder.substr(std::min(settings.inputFolder.size(), inputFolder.size()));
-  std::size_t start = 0;
-  while (start < rest.size() && (rest[start] == kPathSeparator || rest[start] == u'/')) ++start;
-  rest.erase(0, start);
-  return rest.empty() ? settings.outputFolder : CombinePath(settings.outputFolder, rest);
-}
-
-void CheckChartReferences(const JobSettings& settings, std::vector<FolderResult>& rows) {
+void CheckChartReferences(std::vector<FolderResult>& rows) {
   for (FolderResult& row : rows) {
     if (row.status != FolderStatus::Ok && row.status != FolderStatus::HasErrors) continue;
-    CheckFolder(row.folder, MirroredOutputFolder(settings, row.folder), row);
+    if (row.outputFolder.empty()) continue;
+    CheckFolder(row.folder, row.outputFolder, row);
   }
 }

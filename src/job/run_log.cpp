@@ -2,13 +2,7 @@
 
 #include "bms/text_file.h"
 #include "util/cp932.h"
-
-namespace {
-
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-}  // namespace
+#include "util/unicode.h"
 
 std::u16string LogSafeText(std::u16string_view text) {
   std::u16string safe;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "util/cp932_tables.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void FillCp932Tables(Cp932Tables& tables, const Cp932Converter& converter) {
   }
   // Encoding: ask the converter for every unit, and keep what round-trips.
   for (unsigned unit = 1; unit < 0x10000; ++unit) {
-    if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+    if (IsSurrogate(unit)) continue;
     unsigned char bytes[8];
     const std::size_t length = converter.encode(static_cast<char16_t>(unit), bytes, sizeof bytes);
     SetEncodingIfRoundTrip(tables, unit, bytes, length);
@@ -129,6 +130,6 @@ bool Utf16ToCp932(std::u16string_view text, std::string& out, bool allowEscapes)
 
 bool IsCp932Representable(char16_t unit) {
   if (unit == 0) return true;
-  if (unit >= 0xD800 && unit <= 0xDFFF) return false;
+  if (IsSurrogate(unit)) return false;
   return Tables().encode[unit] != 0;
 }

@@ -61,7 +61,7 @@ std::size_t Utf8SequenceAt(std::string_view bytes, std::size_t pos, char32_t& po
     if ((byte(k) & 0xC0) != 0x80) return 0;
     code = (code << 6) | (byte(k) & 0x3F);
   }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  if (code < minimum || code > 0x10FFFF || IsSurrogate(code)) return 0;
   point = code;
   return length;
 }
@@ -83,13 +83,7 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
   out.reserve(bytes.size());
   std::size_t i = 0;
   while (i < bytes.size()) {
-    const char32_t code = DecodeUtf8(bytes, i);
-    if (code >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(code);
-    }
+    AppendUtf16(out, DecodeUtf8(bytes, i));
   }
   return out;
 }
@@ -99,11 +93,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t code = text[i];
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
+    } else if (IsSurrogate(code)) {
       code = kReplacement;
     }
     AppendUtf8(out, code);

@@ -68,7 +68,8 @@ TEST_F(AllocationFailureTest, EveryFailurePointClosesTheFiles) {
   const std::u16string source = Path(u"in.bms");
   const std::u16string destination = Path(u"out.bms");
   ScriptRewriter rewriter;
-  rewriter.rewriteSound = rewriter.rewriteImage = rewriter.repair = true;
+  rewriter.renaming = ReferenceRenaming::For(CompressSound | CompressImages);
+  rewriter.repair = true;
   const long before = OpenDescriptors();
 
   long long failures = 0;

@@ -29,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<ChartReference> before;
   const bool listed = ListBmsonReferences(input, before);
   std::string copy;
-  Check(RewriteBmsonText(input, false, false, copy) == listed);
+  Check(RewriteBmsonText(input, ReferenceRenaming{}, copy) == listed);
   if (!listed) return 0;
   Check(copy == input);
 
   std::string rewritten;
-  Check(RewriteBmsonText(input, true, true, rewritten));
+  Check(RewriteBmsonText(input, ReferenceRenaming::For(CompressSound | CompressImages), rewritten));
   std::vector<ChartReference> after;
   Check(ListBmsonReferences(rewritten, after));
   Check(after.size() == before.size());
@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // A rewritten chart has nothing left to rewrite.
   std::string again;
-  Check(RewriteBmsonText(rewritten, true, true, again) && again == rewritten);
+  Check(RewriteBmsonText(rewritten, ReferenceRenaming::For(CompressSound | CompressImages), again) &&
+        again == rewritten);
   return 0;
 }

@@ -48,8 +48,8 @@ const RewriteCase kRewriteCases[] = {
      R"({"sound_channels":{"name":"a.wav"}})"},
     {"FieldNotAtItsPlace", Sound, R"({"x":{"sound_channels":[{"name":"a.wav"}]}})",
      R"({"x":{"sound_channels":[{"name":"a.wav"}]}})"},
-    {"TrailingSpaceHidesExtension", Sound, R"({"sound_channels":[{"name":"a.wav "}]})",
-     R"({"sound_channels":[{"name":"a.wav "}]})"},
+    {"TrailingBlanksStayAfterTheNewExtension", Sound, R"({"sound_channels":[{"name":"a.wav \t"}]})",
+     R"({"sound_channels":[{"name":"a.ogg \t"}]})"},
     {"LayoutKept", Sound, "\xEF\xBB\xBF {\r\n\t\"sound_channels\" : [ { \"name\" :\t\"a.wav\" } ]\r\n}\r\n",
      "\xEF\xBB\xBF {\r\n\t\"sound_channels\" : [ { \"name\" :\t\"a.ogg\" } ]\r\n}\r\n"},
     {"EscapesBeforeExtensionKept", Sound, R"({"sound_channels":[{"name":"sub\\d\/\u30ad\"q\".wav"}]})",
@@ -88,7 +88,11 @@ class BmsonRewriteTest : public testing::TestWithParam<RewriteCase> {};
 TEST_P(BmsonRewriteTest, ChangesOnlyReferenceValues) {
   const RewriteCase& c = GetParam();
   std::string out = "untouched";
-  const bool accepted = RewriteBmsonText(c.source, c.flags & Sound, c.flags & Image, out);
+  const bool accepted =
+      RewriteBmsonText(c.source,
+                       ReferenceRenaming::For(((c.flags & Sound) ? CompressSound : OptionFlags{0}) |
+                                              ((c.flags & Image) ? CompressImages : OptionFlags{0})),
+                       out);
   if (c.expected.empty()) {
     EXPECT_FALSE(accepted);
     EXPECT_EQ(out, "untouched");
@@ -154,17 +158,20 @@ using BmsonRewriterTest = ScratchFolderTest;
 
 TEST_F(BmsonRewriterTest, RewritesFileAndRefusesMalformed) {
   WriteBytes(u"in.bmson", R"({"sound_channels":[{"name":"a.wav"}],"bga":{"bga_header":[{"name":"b.bmp"}]}})");
-  ASSERT_TRUE((BmsonRewriter{true, true}.Rewrite(Path(u"in.bmson"), Path(u"out.bmson"))));
+  ASSERT_TRUE((BmsonRewriter{ReferenceRenaming::For(CompressSound | CompressImages)}.Rewrite(
+      Path(u"in.bmson"), Path(u"out.bmson"))));
   EXPECT_EQ(ReadBytes(u"out.bmson"),
             R"({"sound_channels":[{"name":"a.ogg"}],"bga":{"bga_header":[{"name":"b.png"}]}})");
 
   WriteBytes(u"bad.bmson", R"({"sound_channels":[{"name":"a.wav"}])");
-  EXPECT_FALSE((BmsonRewriter{true, false}.Rewrite(Path(u"bad.bmson"), Path(u"bad-out.bmson"))));
+  EXPECT_FALSE((BmsonRewriter{ReferenceRenaming::For(CompressSound)}.Rewrite(Path(u"bad.bmson"),
+                                                                             Path(u"bad-out.bmson"))));
   EXPECT_FALSE(Exists(u"bad-out.bmson"));
-  EXPECT_FALSE((BmsonRewriter{true, false}.Rewrite(Path(u"missing.bmson"), Path(u"missing-out.bmson"))));
+  EXPECT_FALSE((BmsonRewriter{ReferenceRenaming::For(CompressSound)}.Rewrite(Path(u"missing.bmson"),
+                                                                             Path(u"missing-out.bmson"))));
 
   // With nothing to rewrite the chart is copied as it is, well-formed or not.
-  ASSERT_TRUE((BmsonRewriter{false, false}.Rewrite(Path(u"bad.bmson"), Path(u"copy.bmson"))));
+  ASSERT_TRUE((BmsonRewriter{}.Rewrite(Path(u"bad.bmson"), Path(u"copy.bmson"))));
   EXPECT_EQ(ReadBytes(u"copy.bmson"), ReadBytes(u"bad.bmson"));
 }
 

@@ -128,7 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Rewriting never fails on readable input and keeps the number of lines.
   const auto lineCount = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
   for (const ScriptRewriter rewriter :
-       {ScriptRewriter{true, true, false}, ScriptRewriter{true, true, true}}) {
+       {ScriptRewriter{ReferenceRenaming::For(CompressSound | CompressImages), false},
+        ScriptRewriter{ReferenceRenaming::For(CompressSound | CompressImages), true}}) {
     std::filesystem::remove(destination, ignored);
     Check(rewriter.Rewrite(source.u16string(), destination.u16string()));
     std::ifstream in(destination, std::ios::binary);

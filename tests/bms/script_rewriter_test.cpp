@@ -21,8 +21,8 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 
 ScriptRewriter Rewriter(bool sound, bool image, bool repair) {
   ScriptRewriter rewriter;
-  rewriter.rewriteSound = sound;
-  rewriter.rewriteImage = image;
+  rewriter.renaming = ReferenceRenaming::For((sound ? CompressSound : OptionFlags{0}) |
+                                             (image ? CompressImages : OptionFlags{0}));
   rewriter.repair = repair;
   return rewriter;
 }
@@ -53,8 +53,8 @@ TEST_P(FromJobSettingsTest, DerivesFlags) {
   JobSettings settings;
   settings.options = c.options;
   const ScriptRewriter rewriter = FromJobSettings(settings);
-  EXPECT_EQ(rewriter.rewriteSound, c.sound);
-  EXPECT_EQ(rewriter.rewriteImage, c.image);
+  EXPECT_EQ(rewriter.renaming.sound != nullptr, c.sound);
+  EXPECT_EQ(rewriter.renaming.image != nullptr, c.image);
   EXPECT_EQ(rewriter.repair, c.repair);
 }
 
@@ -79,14 +79,15 @@ const RuleCase kRuleCases[] = {
     {"LowerCaseWordTabUpperCaseExtension", Sound | Image, "#wav01\tKick.WAV", "#WAV01 Kick.ogg"},
     {"LeadingBlanksRemoved", Sound | Image, "  #wav01\tKick.WAV", "#WAV01 Kick.ogg"},
     {"BackslashFolderWithSpace", Sound | Image, "#WAV01 sub dir\\kick.wav", "#WAV01 sub dir\\kick.ogg"},
-    {"TrailingSpaceHidesExtension", Sound | Image, "#WAV01 kick.wav ", "#WAV01 kick.wav "},
+    {"TrailingBlanksStayAfterTheNewExtension", Sound | Image, "#STAGEFILE st.bmp \t ",
+     "#STAGEFILE st.png \t "},
     {"AlreadyOgg", Sound | Image, "#WAV01 kick.ogg", "#WAV01 kick.ogg"},
     {"SlashAfterDot", Sound | Image, "#WAV01 a.b/kick", "#WAV01 a.b/kick"},
     {"SevenCharacterWord", Sound | Image, "#WAV001 a.wav", "#WAV001 a.wav"},
     {"QuotedName", Sound | Image, "#WAV02 \"kick.wav\"", "#WAV02 \"kick.wav\""},
     {"DoubleExtension", Sound | Image, "#WAV01 kick.wav.bak", "#WAV01 kick.wav.bak"},
     {"NoExtension", Sound | Image, "#WAV01 kick", "#WAV01 kick"},
-    {"BareSoundWord", Sound | Image, "#WAV kick.wav", "#WAV kick.ogg"},
+    {"BareSoundWordNamesNoFile", Sound | Image, "#WAV kick.wav", "#WAV kick.wav"},
     {"IdCharactersUpperCased", Sound, "#wavzz a.wav", "#WAVZZ a.ogg"},
     {"Image", Sound | Image, "#BMP01 bg.bmp", "#BMP01 bg.png"},
     {"ImageWithSoundOnly", Sound, "#BMP01 bg.bmp", "#BMP01 bg.bmp"},
@@ -95,7 +96,7 @@ const RuleCase kRuleCases[] = {
     {"WavNameInImageCommand", Sound | Image, "#BMP01 kick.wav", "#BMP01 kick.wav"},
     {"StageFile", Sound | Image, "#StageFile Title.BMP", "#STAGEFILE Title.png"},
     {"BackBmp", Sound | Image, "#BACKBMP back.bmp", "#BACKBMP back.png"},
-    {"BareImageWord", Image, "#bmp back.bmp", "#BMP back.png"},
+    {"BareImageWordNamesNoFile", Image, "#bmp back.bmp", "#bmp back.bmp"},
     {"Banner", Sound | Image, "#banner Banner.BMP", "#BANNER Banner.png"},
     {"BannerWithSoundOnly", Sound, "#BANNER banner.bmp", "#BANNER banner.bmp"},
     {"Preview", Sound | Image, "#PREVIEW preview.wav", "#PREVIEW preview.ogg"},
@@ -186,7 +187,7 @@ TEST_F(ScriptRewriterTest, RealisticScript) {
       "#BACKBMP \x83\x5C\x95\x5C.png",
       "#WAV01 kick.ogg",
       "#WAV02 sub\\snare.ogg",
-      "#WAV03 \x83\x5C\x83\x8D.wav ",
+      "#WAV03 \x83\x5C\x83\x8D.ogg ",
       "#WAV04 hat.ogg",
       "#BMP01 bg.png",
       "#BMP02 \x83\x5C\x81\x60.png",

@@ -32,8 +32,9 @@ class ChartWalkTest : public ::testing::Test {
   fs::path In(const std::string& relative = "") const { return tmp.path() / "in" / relative; }
   fs::path Out(const std::string& relative = "") const { return tmp.path() / "out" / relative; }
 
-  std::vector<FolderResult> Walk(OptionFlags options) {
-    job.settings = JobSettings{PathText(tmp.path() / "in"), PathText(tmp.path() / "out"), options};
+  std::vector<FolderResult> Walk(OptionFlags options, std::u16string input = std::u16string()) {
+    if (input.empty()) input = PathText(tmp.path() / "in");
+    job.settings = JobSettings{input, PathText(tmp.path() / "out"), options};
     TextFile file;
     EXPECT_TRUE(file.Open(PathText(tmp.path() / "walk.log"), TextFileMode::Append));
     TextFileLog log(file);
@@ -126,7 +127,7 @@ TEST_F(ChartWalkTest, PreservedChartsKeepTheirBytesAndStillFindEveryFile) {
   }
 
   // Every reference of both unchanged charts finds its file in the output.
-  CheckChartReferences(job.settings, rows);
+  CheckChartReferences(rows);
   for (const FolderResult& row : rows) {
     for (const MissingReference& missing : row.missingReferences) {
       ADD_FAILURE() << Utf16ToUtf8(missing.chart + u" " + missing.command + u" " + missing.value);
@@ -157,7 +158,7 @@ TEST_F(ChartWalkTest, RewriteModesRenameBannerPreviewAndBmsonValuesOnly) {
       ReadBytes(Out("song.bmson")),
       "{ \"info\" : { \"title\": \"\\u3042\\\"q\\\"\", \"banner_image\" :\"banner.png\",\n"
       "  \"preview_music\":\"preview.ogg\" },\n\t\"sound_channels\": [ {\"name\": \"k\\u0069ck.ogg\"} ] }");
-  CheckChartReferences(job.settings, rows);
+  CheckChartReferences(rows);
   EXPECT_TRUE(rows[0].missingReferences.empty());
 }
 
@@ -173,7 +174,7 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
   ASSERT_EQ(rows.size(), 1u);
   // And one reference is broken on purpose after the run.
   fs::remove(Out("kick.ogg"));
-  CheckChartReferences(job.settings, rows);
+  CheckChartReferences(rows);
 
   struct Expected {
     std::u16string chart;
@@ -203,17 +204,17 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
   }
 }
 
-// The check finds a folder's output by its place below the input root.
-TEST(MirroredOutputFolderTest, KeepsThePlaceBelowTheRoot) {
-  const std::u16string in = CombinePath(CombinePath(u"", u"x"), u"in");
-  const std::u16string out = CombinePath(CombinePath(u"", u"y"), u"out");
-  const JobSettings settings{in, out, 0};
-  EXPECT_EQ(MirroredOutputFolder(settings, in), out);
-  EXPECT_EQ(MirroredOutputFolder(settings, CombinePath(CombinePath(in, u"a"), u"b")),
-            CombinePath(CombinePath(out, u"a"), u"b"));
-  // A root given with a trailing separator.
-  const JobSettings trailing{in + kPathSeparator, out + kPathSeparator, 0};
-  EXPECT_EQ(MirroredOutputFolder(trailing, CombinePath(trailing.inputFolder, u"a")), CombinePath(out, u"a"));
+// The check finds a folder's output where the walk created it, however the
+// input root is spelled.
+TEST_F(ChartWalkTest, CheckFollowsTheWalkUnderADottedRoot) {
+  WriteBytes(In("sub/song.bms"), "#WAV01 gone.wav\r\n");
+  // PARENT/./in, as a user may type it.
+  const std::u16string dotted = PathText(tmp.path()) + kPathSeparator + u"." + kPathSeparator + u"in";
+  std::vector<FolderResult> rows = Walk(IncludeSubfolders | CompressSound, dotted);
+  ASSERT_EQ(rows.size(), 2u);
+  CheckChartReferences(rows);
+  ASSERT_EQ(rows[1].missingReferences.size(), 1u);
+  EXPECT_EQ(rows[1].missingReferences[0].value, u"gone.ogg");
 }
 
 }  // namespace

@@ -738,8 +738,8 @@ const EdgeCase kEdgeCases[] = {
        t.Write("in/z.bmp", BmpBytes());
        t.Write("in/z.png", "a reference image");
      },
-     {{"", FolderStatus::HasErrors, {"z.png"}}},
-     {{"z.png", kPngMagic}},
+     {{"", FolderStatus::HasErrors, {"z.bmp"}}},
+     {{"z.png", "=a reference image"}, {"z.bmp", "BM"}},
      {}},
     {"FailedFileKeepsTheEarlierOutput",
      CompressSound,

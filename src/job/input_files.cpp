@@ -1,0 +1,118 @@
+#include "job/input_files.h"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "audio/wav_reader.h"
+#include "bms/chart_references.h"
+#include "bms/script_line.h"
+#include "image/bmp_reader.h"
+#include "util/case_map.h"
+#include "util/file_system.h"
+#include "util/path.h"
+
+namespace {
+
+// Bounds what the caches hold over a library of thousands of songs; a chart
+// names files of its own song, whose folders are looked up again cheaply.
+constexpr std::size_t kMaxCachedFolders = 256;
+constexpr std::size_t kMaxCachedFiles = 65536;
+
+}  // namespace
+
+InputFiles::InputFiles(const RunPlan& plan, std::u16string root) : plan_(plan), root_(std::move(root)) {}
+
+const InputFiles::Names& InputFiles::Listed(const std::u16string& folder) {
+  auto found = folders_.find(folder);
+  if (found != folders_.end()) return found->second;
+  if (folders_.size() >= kMaxCachedFolders) folders_.clear();
+  Names names;
+  std::vector<DirectoryEntry> entries;
+  if (ListDirectory(folder, entries)) {
+    for (const DirectoryEntry& entry : entries) {
+      if (entry.name == u"." || entry.name == u"..") continue;
+      // Of names that differ in case only, the first listed stands in.
+      names.emplace(ToUpper(entry.name), entry.name);
+    }
+  }
+  return folders_.emplace(folder, std::move(names)).first->second;
+}
+
+std::u16string InputFiles::Resolve(const std::vector<std::u16string>& place, const std::u16string& written) {
+  // Players trim the blanks around a value.
+  std::size_t first = 0;
+  while (first < written.size() && IsBlank(written[first])) ++first;
+  const std::u16string value =
+      written.substr(first, TrimmedValueLength(written) - std::min(first, TrimmedValueLength(written)));
+  std::vector<std::u16string> names = place;
+  bool named = false;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t end = value.find_first_of(u"\\/", start);
+    if (end == std::u16string::npos) end = value.size();
+    const std::u16string name = value.substr(start, end - start);
+    if (name == u"..") {
+      if (names.empty()) return std::u16string();  // above the input root
+      names.pop_back();
+    } else if (!name.empty() && name != u".") {
+      names.push_back(name);
+      named = true;
+    }
+    start = end + 1;
+  }
+  if (!named || names.empty()) return std::u16string();
+
+  std::u16string path = root_;
+  for (const std::u16string& name : names) {
+    std::u16string next = CombinePath(path, name);
+    // Players on a case-blind file system find the name in any case; the
+    // exact spelling is tried first, the folder's listing only after.
+    if (FileSize(next) < 0 && !DirectoryExists(next)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const Names& listed = Listed(path);
+      auto found = listed.find(ToUpper(name));
+      if (found == listed.end()) return std::u16string();
+      next = CombinePath(path, found->second);
+    }
+    path = std::move(next);
+  }
+  return path;
+}
+
+bool InputFiles::ReaderTakes(const RunPlan& plan, const std::u16string& path, FileKind kind) {
+  if (kind == FileKind::Image) {
+    BitmapInfo info;
+    std::vector<std::uint8_t> colorTable;
+    std::vector<std::uint8_t> pixels;
+    return ReadBitmapFile(path, info, colorTable, pixels);
+  }
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  if (!ReadWaveFile(path, format, samples, length,
+                    plan.wideSound ? WaveReadMode::Wide : WaveReadMode::Strict)) {
+    return false;
+  }
+  // Lossless output takes integer samples only.
+  return !(plan.sound != nullptr && plan.sound->converter == ConverterId::Flac && format.formatTag == 3);
+}
+
+bool InputFiles::KeepsName(const std::vector<std::u16string>& place, const std::u16string& value,
+                           const Conversion& conversion) {
+  const std::u16string path = Resolve(place, value);
+  if (path.empty()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = kept_.find(path);
+    if (found != kept_.end()) return found->second;
+  }
+  // Its new name is another file's of its folder: the walk keeps it as it is.
+  const std::u16string renamed = ChangeExtension(path, std::u16string(conversion.outputExtension));
+  bool keeps = FileSize(renamed) >= 0;
+  if (!keeps) keeps = !ReaderTakes(plan_, path, conversion.kind);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (kept_.size() >= kMaxCachedFiles) kept_.clear();
+  kept_.emplace(path, keeps);
+  return keeps;
+}
