@@ -120,8 +120,17 @@ int main(int argc, char** argv) {
     return kExitFailures;
   }
 
+  // Ctrl+C only sets the flag (a signal handler can do no more); the loop
+  // passes it on once, which wakes the run's waits.
+  bool cancelPassedOn = false;
+  const auto noticeCancel = [&] {
+    if (!job.cancelRequested.load()) return;
+    display.ShowFinishing();
+    if (!cancelPassedOn) job.RequestCancel();
+    cancelPassedOn = true;
+  };
   const auto handle = [&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (job.cancelRequested.load()) display.ShowFinishing();
+    noticeCancel();
     switch (message) {
       case MSG_PREPARE_PROGRESS:
         job.PrepareProgress();
@@ -143,9 +152,7 @@ int main(int argc, char** argv) {
         return true;
     }
   };
-  const auto idle = [&] {
-    if (job.cancelRequested.load()) display.ShowFinishing();
-  };
+  const auto idle = [&] { noticeCancel(); };
   loop.Run(handle, idle, 100);
   display.Clear();
 

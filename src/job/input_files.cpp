@@ -19,9 +19,16 @@ namespace {
 constexpr std::size_t kMaxCachedFolders = 256;
 constexpr std::size_t kMaxCachedFiles = 65536;
 
+const RunPlan& NoPlan() {
+  static const RunPlan plan;
+  return plan;
+}
+
 }  // namespace
 
 InputFiles::InputFiles(const RunPlan& plan, std::u16string root) : plan_(plan), root_(std::move(root)) {}
+
+InputFiles::InputFiles(std::u16string root) : InputFiles(NoPlan(), std::move(root)) {}
 
 const InputFiles::Names& InputFiles::Listed(const std::u16string& folder) {
   auto found = folders_.find(folder);

@@ -15,6 +15,8 @@
 class InputFiles {
  public:
   InputFiles(const RunPlan& plan, std::u16string root);
+  // For resolving only (KeepsName is not asked).
+  explicit InputFiles(std::u16string root);
 
   // The input path of the file that `value`, written in a chart in the
   // folder at `place` (the names from the root down, empty for the root),

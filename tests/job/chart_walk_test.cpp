@@ -14,6 +14,7 @@
 #include "job/reference_check.h"
 #include "job/run_log.h"
 #include "job_test_support.h"
+#include "support/bmp_writer.h"
 #include "support/scratch_folder.h"
 #include "support/wav_writer.h"
 #include "util/path.h"
@@ -202,6 +203,57 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
     EXPECT_EQ(found[i].value, expected[i].value);
     EXPECT_EQ(found[i].missingInInput, expected[i].missingInInput);
   }
+}
+
+// The rewriting modes: what the run cannot convert stays under its own name,
+// and so do the references to it; trailing blanks no longer hide a value.
+TEST_F(ChartWalkTest, RewrittenChartsNameOnlyFilesTheOutputHolds) {
+  WriteBytes(In("song.bms"),
+             "#WAV01 kick.wav\r\n#WAV02 deep.wav\r\n#WAV03 adpcm.wav\r\n#WAV04 x.wav\r\n"
+             "#WAV05 sub\\Snare.WAV\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.bmp \t\r\n");
+  WriteBytes(In("song.bmson"),
+             "{\"info\":{\"banner_image\":\"v5.bmp \",\"preview_music\":\"\"},"
+             "\"sound_channels\":[{\"name\":\"deep.wav\"},{\"name\":\"kick.wav\\t\"}]}");
+  WriteBytes(In("kick.wav"), TriangleWaveFile());
+  WriteBytes(In("sub/snare.wav"), TriangleWaveFile());
+  WriteBytes(In("deep.wav"), Sine(Pcm(24, 1, 22050)));
+  const PcmFields adpcm{0x11, 1, 22050, 256, 4};
+  WriteBytes(In("adpcm.wav"), Riff({Chunk("fmt ", FormatBody(adpcm)), Chunk("data", Bytes(256, 0x11))}));
+  WriteBytes(In("x.wav"), TriangleWaveFile());
+  WriteBytes(In("x.ogg"), "another sound");
+  BitmapLayout v5;
+  v5.headerSize = 124;
+  v5.data = Bytes(4, 0);
+  WriteBytes(In("v5.bmp"), BuildBitmap(v5));
+  WriteBytes(In("stage.bmp"), BmpBytes());
+
+  std::vector<FolderResult> rows = Walk(IncludeSubfolders | CompressSound | CompressImages);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].errorFiles,
+            (std::vector<std::u16string>{u"adpcm.wav", u"deep.wav", u"v5.bmp", u"x.wav"}));
+  EXPECT_EQ(rows[0].keptFiles, rows[0].errorFiles);
+  EXPECT_EQ(ReadBytes(Out("song.bms")),
+            "#WAV01 kick.ogg\r\n#WAV02 deep.wav\r\n#WAV03 adpcm.wav\r\n#WAV04 x.wav\r\n"
+            "#WAV05 sub\\Snare.ogg\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.png \t\r\n");
+  EXPECT_EQ(ReadBytes(Out("song.bmson")),
+            "{\"info\":{\"banner_image\":\"v5.bmp \",\"preview_music\":\"\"},"
+            "\"sound_channels\":[{\"name\":\"deep.wav\"},{\"name\":\"kick.ogg\\t\"}]}");
+  for (const char* kept : {"deep.wav", "adpcm.wav", "x.wav", "v5.bmp", "x.ogg"}) ExpectSameBytes(kept);
+  // Players find every file: nothing is missing, and an empty value names none.
+  CheckChartReferences(rows);
+  for (const FolderResult& row : rows) EXPECT_TRUE(row.missingReferences.empty());
+}
+
+// Under -p a chart may name its stage image from a subfolder, through "..".
+TEST_F(ChartWalkTest, PreservedStageImageNamedThroughTheParentStaysExact) {
+  WriteBytes(In("charts/hard.bms"), "#STAGEFILE ..\\Stage.bmp\r\n#BMP01 ../bg.bmp\r\n");
+  WriteBytes(In("stage.bmp"), BmpBytes());
+  WriteBytes(In("bg.bmp"), BmpBytes());
+  std::vector<FolderResult> rows = Walk(PreserveCharts | CompressImages | IncludeSubfolders);
+  ExpectSameBytes("stage.bmp");
+  EXPECT_TRUE(StartsWith(ReadBytes(Out("bg.png")), kPngMagic));
+  CheckChartReferences(rows);
+  for (const FolderResult& row : rows) EXPECT_TRUE(row.missingReferences.empty());
 }
 
 // The check finds a folder's output where the walk created it, however the
