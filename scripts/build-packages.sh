@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the packages from existing builds into build/packages (or $HOSHIBAKO_PACKAGES):
-# - hoshibako_<version>_amd64.deb by CPack from the Linux build (build/release,
-#   or $HOSHIBAKO_LINUX_BUILD): both programs, the menu entry, the icon, the
-#   man page; dependencies from dpkg-shlibdeps;
+# - hoshibako_<version>-<revision>_amd64.deb by CPack from the Linux build
+#   (build/release, or $HOSHIBAKO_LINUX_BUILD): both programs with their man
+#   pages, the menu entry, the icon, the copyright file and the changelog
+#   (packaging/); library dependencies from dpkg-shlibdeps;
 # - hoshibako-<version>-windows.zip from the Windows build (build/windows, or
 #   $HOSHIBAKO_WINDOWS_BUILD): the two stripped .exe files and the Japanese
 #   read-me (UTF-8 with a byte-order mark, CR LF, which Notepad reads in
@@ -20,7 +21,7 @@ mkdir -p "$out"
 version=$(sed -n 's/^project(Hoshibako VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 [ -f "$linux/CPackConfig.cmake" ] || { echo "build-packages: no Linux build in $linux" >&2; exit 1; }
-cmake --build "$linux" -j "$jobs" --target hoshibako hoshibako-cli hoshibako-cli-man
+cmake --build "$linux" -j "$jobs" --target hoshibako hoshibako-cli hoshibako-package-files
 rm -f "$out"/hoshibako_*.deb
 (cd "$out" && cpack --config "$linux/CPackConfig.cmake" -G DEB -B "$out" >/dev/null)
 rm -rf "$out/_CPack_Packages"

@@ -18,6 +18,8 @@ packages=(
   x11-utils
   # benchmarks: the reference tools our converters are measured against
   vorbis-tools imagemagick
+  # scripts/test-packages.sh: the checks a distribution runs over the .deb
+  lintian
   # the Windows build: MinGW-w64 cross compiler, Wine to run its tests, deb-src tooling
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 libz-mingw-w64-dev dpkg-dev
   # scripts/make-windows-icon.sh: the .ico from the SVG icon

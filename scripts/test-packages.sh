@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb and the Windows .zip (scripts/build-packages.sh, from the
-# release and Windows builds), checks the .zip's contents, then installs the
+# release and Windows builds), checks the .zip's contents, runs lintian over
+# the .deb (any error fails; warnings are printed), then installs the
 # .deb with apt as a user would, runs the installed programs (hoshibako-cli
 # --version; hoshibako started headless, which must still be running after a
 # few seconds) and removes the package again. Installing needs root (or sudo).
@@ -18,7 +19,7 @@ fail() {
 }
 
 version=$(sed -n 's/^project(Hoshibako VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-deb=$(ls "$out"/hoshibako_"$version"_*.deb)
+deb=$(ls "$out"/hoshibako_"$version"-*_*.deb)
 zip="$out/hoshibako-$version-windows.zip"
 
 # The .zip: the two programs and the read-me, in one folder.
@@ -36,9 +37,33 @@ grep -q $'\r$' "$unpacked/hoshibako-$version-windows/readme.txt" || fail "readme
 # The .deb: its fields first.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libvorbis libpng libqt6widgets6 qt6-translations-l10n; do
-  case "$depends" in *"$library"*) ;; *) fail "Depends lacks $library" ;; esac
+for package in libvorbis libpng libqt6widgets6 qt6-translations-l10n "fonts-noto-cjk | fonts-ipafont-gothic"; do
+  case "$depends" in *"$package"*) ;; *) fail "Depends lacks $package" ;; esac
 done
+mkdir "$unpacked/deb"
+dpkg-deb -x "$deb" "$unpacked/deb"
+# FLAC encoding links libFLAC: shlibdeps must then have named its package.
+if readelf -d "$unpacked/deb/usr/bin/hoshibako-cli" | grep -q 'NEEDED.*libFLAC'; then
+  case "$depends" in *libflac*) ;; *) fail "hoshibako-cli needs libFLAC, Depends lacks libflac" ;; esac
+fi
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+case "$maintainer" in *@localhost* | *@*.localdomain*) fail "Maintainer $maintainer is not a reachable address" ;; esac
+# The changelog's newest entry is this package's version, of this project version.
+changelog_version=$(zcat "$unpacked/deb/usr/share/doc/hoshibako/changelog.Debian.gz" | sed -n '1s/^hoshibako (\([^)]*\)).*/\1/p')
+[ "$changelog_version" = "$(dpkg-deb -f "$deb" Version)" ] ||
+  fail "changelog names $changelog_version, the package is $(dpkg-deb -f "$deb" Version)"
+case "$changelog_version" in "$version"-*) ;; *) fail "changelog version $changelog_version is not of $version" ;; esac
+for page in hoshibako hoshibako-cli; do
+  # man's own check of the page: no output when it formats cleanly.
+  warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l \
+    "$unpacked/deb/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man page $page: $warnings"
+done
+
+# What a distribution's reviewer runs first. Warnings and notes are listed,
+# errors fail.
+lintian_output=$(lintian --fail-on error --info "$deb" 2>&1) || fail "lintian reports errors"
+echo "$lintian_output" | grep -E '^(E|W): ' || echo "lintian: no errors or warnings"
 
 if [ "$(id -u)" -eq 0 ]; then
   sudo_cmd=()
@@ -54,7 +79,9 @@ trap 'remove; rm -rf "$unpacked"' EXIT
 # As a user installs it; the path must name the file (./ or /) for apt to take it.
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" >/dev/null
 for file in /usr/bin/hoshibako /usr/bin/hoshibako-cli /usr/share/applications/hoshibako.desktop \
-  /usr/share/icons/hicolor/scalable/apps/hoshibako.svg /usr/share/man/man1/hoshibako-cli.1.gz; do
+  /usr/share/icons/hicolor/scalable/apps/hoshibako.svg /usr/share/man/man1/hoshibako-cli.1.gz \
+  /usr/share/man/man1/hoshibako.1.gz /usr/share/doc/hoshibako/copyright \
+  /usr/share/doc/hoshibako/changelog.Debian.gz; do
   [ -f "$file" ] && echo "ok $file" || fail "missing $file"
 done
 

@@ -13,6 +13,7 @@
 #include "cli/queued_message_target.h"
 #include "cli/terminal.h"
 #include "job/conversion_job.h"
+#include "job/folder_result.h"
 #include "job/messages.h"
 #include "job/options_record.h"
 #include "job/start_validation.h"
@@ -30,8 +31,39 @@ constexpr int kExitFailures = 1;
 constexpr int kExitNotStarted = 2;
 constexpr int kExitCancelled = 130;
 
+constexpr char kHelpHint[] = "Try 'hoshibako-cli --help'.\n";
+
 void PrintError(const std::u16string& text) {
   std::fputs(("hoshibako-cli: " + Utf16ToUtf8(text) + "\n").c_str(), stderr);
+}
+
+// The first line of the help: how the program is called.
+void PrintUsageLine() {
+  const std::string usage = CliUsageText();
+  std::fputs(usage.substr(0, usage.find('\n') + 1).c_str(), stderr);
+  std::fputs(kHelpHint, stderr);
+}
+
+// The dialog's warning for a failed start check, followed by the folder it
+// is about (as checked, made absolute), since a terminal user may have typed
+// several. A folder that was not given at all is a usage error: the usage
+// line follows instead.
+void PrintStartRefusal(StartValidation check, const JobSettings& settings) {
+  std::u16string text = StartValidationMessage(check);
+  switch (check) {
+    case StartValidation::InputNotFound:
+    case StartValidation::InputInsideOutput:
+      text += u" '" + VisibleText(settings.inputFolder) + u"'";
+      break;
+    case StartValidation::OutputNotFound:
+    case StartValidation::OutputInsideInput:
+      text += u" '" + VisibleText(settings.outputFolder) + u"'";
+      break;
+    default:
+      break;
+  }
+  PrintError(text);
+  if (check == StartValidation::InputMissing || check == StartValidation::OutputMissing) PrintUsageLine();
 }
 
 // The dialog's question about keeping the scripts' contents. Asked only on
@@ -70,10 +102,14 @@ int ExitCodeOf(const std::vector<FolderResult>& rows, bool cancelled) {
 int main(int argc, char** argv) {
   PrepareTerminalOutput();
   const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+  if (arguments.empty()) {
+    PrintUsageLine();
+    return kExitNotStarted;
+  }
   CliOptions options;
   std::string error;
   if (!ParseCliArguments(arguments, options, error)) {
-    std::fprintf(stderr, "hoshibako-cli: %s\nTry 'hoshibako-cli --help'.\n", error.c_str());
+    std::fprintf(stderr, "hoshibako-cli: %s\n%s", error.c_str(), kHelpHint);
     return kExitNotStarted;
   }
   if (options.help) {
@@ -91,7 +127,7 @@ int main(int argc, char** argv) {
 
   const StartValidation check = ValidateStart(options.settings.inputFolder, options.settings.outputFolder);
   if (check != StartValidation::Valid) {
-    PrintError(StartValidationMessage(check));
+    PrintStartRefusal(check, options.settings);
     return kExitNotStarted;
   }
   if ((options.settings.options & KeepBmsUnchanged) != 0 && !options.answerYes && !ConfirmKeepContents()) {

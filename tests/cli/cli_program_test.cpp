@@ -159,18 +159,16 @@ TEST_P(CliStartCheckTest, RefusesWithTheMessageAndExitTwo) {
 INSTANTIATE_TEST_SUITE_P(
     Checks, CliStartCheckTest,
     ::testing::Values(
-        StartCheckCase{"NoFolders", {"-a"}, "入力フォルダを選択してください。"},
-        StartCheckCase{"InputMissing", {"/no/such/folder", "OUT"}, "指定された入力フォルダは存在しません。"},
-        StartCheckCase{"OutputNotGiven", {"IN"}, "出力フォルダを選択してください。"},
-        StartCheckCase{"OutputMissing", {"IN", "/no/such/folder"}, "指定された出力フォルダは存在しません。"},
-        StartCheckCase{"OutputInsideInput",
-                       {"IN", "IN/out"},
-                       "入力フォルダの配下を出力フォルダにすることはできません。"},
-        StartCheckCase{"InputInsideOutput",
-                       {"-a", "OUT/in", "OUT"},
-                       "出力フォルダの配下を入力フォルダにすることはできません。"},
+        StartCheckCase{"NoArguments", {}, "Usage: hoshibako-cli [options] INPUT OUTPUT\nTry 'hoshibako-cli"},
+        StartCheckCase{"NoFolders", {"-a"}, "入力フォルダを選択してください。\nUsage:"},
+        StartCheckCase{"InputMissing", {"/no/such/folder", "OUT"}, "存在しません。 '/no/such/folder'\n"},
+        StartCheckCase{"RelativeInputMissing", {"no-such", "OUT"}, "/no-such'\n"},
+        StartCheckCase{"OutputNotGiven", {"IN"}, "出力フォルダを選択してください。\nUsage:"},
+        StartCheckCase{"OutputMissing", {"IN", "/no/such/folder"}, "存在しません。 '/no/such/folder'\n"},
+        StartCheckCase{"OutputInsideInput", {"IN", "IN/out"}, "/in/out'\n"},
+        StartCheckCase{"InputInsideOutput", {"-a", "OUT/in", "OUT"}, "/out/in'\n"},
         StartCheckCase{"KeepWithoutAnswer", {"-k", "IN", "OUT"}, "処理を続行しますか？"},
-        StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option"}),
+        StartCheckCase{"UnknownOption", {"--bogus", "IN", "OUT"}, "unknown option '--bogus'\nTry"}),
     [](const ::testing::TestParamInfo<StartCheckCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliProgramTest, KeepWithYesRunsWithoutAsking) {
