@@ -15,8 +15,8 @@ constexpr int kMaxDepth = 32;
 const char16_t* const kSoundExtensions[] = {u".wav", u".ogg", u".flac", u".mp3"};
 const char16_t* const kImageExtensions[] = {u".bmp", u".png", u".jpg", u".jpeg"};
 
-// The value's folder names and file name, "." and ".." resolved. False when
-// nothing is named or a ".." climbs above the chart's folder.
+}  // namespace
+
 bool SplitReference(std::u16string_view value, std::vector<std::u16string>& names) {
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
@@ -35,6 +35,8 @@ bool SplitReference(std::u16string_view value, std::vector<std::u16string>& name
   }
   return !names.empty();
 }
+
+namespace {
 
 std::u16string Join(const std::vector<std::u16string>& names) {
   std::u16string path;

@@ -1,10 +1,17 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "bms/chart_references.h"
+
+// Appends the value's folder names and file name to `names` (which may
+// start with the chart folder's place below a root), blanks around it
+// ignored, "\" or "/" between names, "." and ".." resolved. False when
+// nothing is named or a ".." climbs above what `names` started with.
+bool SplitReference(std::u16string_view value, std::vector<std::u16string>& names);
 
 // Finds the file a chart's reference names the way players find it: relative
 // to the chart's folder, with "\" or "/" between folder names, letters

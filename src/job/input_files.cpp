@@ -1,12 +1,11 @@
 #include "job/input_files.h"
 
-#include <algorithm>
 #include <memory>
 #include <string_view>
 
 #include "audio/wav_reader.h"
 #include "bms/chart_references.h"
-#include "bms/script_line.h"
+#include "bms/reference_lookup.h"
 #include "image/bmp_reader.h"
 #include "util/case_map.h"
 #include "util/file_system.h"
@@ -46,30 +45,9 @@ const InputFiles::Names& InputFiles::Listed(const std::u16string& folder) {
   return folders_.emplace(folder, std::move(names)).first->second;
 }
 
-std::u16string InputFiles::Resolve(const std::vector<std::u16string>& place, const std::u16string& written) {
-  // Players trim the blanks around a value.
-  std::size_t first = 0;
-  while (first < written.size() && IsBlank(written[first])) ++first;
-  const std::u16string value =
-      written.substr(first, TrimmedValueLength(written) - std::min(first, TrimmedValueLength(written)));
+std::u16string InputFiles::Resolve(const std::vector<std::u16string>& place, const std::u16string& value) {
   std::vector<std::u16string> names = place;
-  bool named = false;
-  std::size_t start = 0;
-  while (start <= value.size()) {
-    std::size_t end = value.find_first_of(u"\\/", start);
-    if (end == std::u16string::npos) end = value.size();
-    const std::u16string name = value.substr(start, end - start);
-    if (name == u"..") {
-      if (names.empty()) return std::u16string();  // above the input root
-      names.pop_back();
-    } else if (!name.empty() && name != u".") {
-      names.push_back(name);
-      named = true;
-    }
-    start = end + 1;
-  }
-  if (!named || names.empty()) return std::u16string();
-
+  if (!SplitReference(value, names) || names.size() <= 0) return std::u16string();
   std::u16string path = root_;
   for (const std::u16string& name : names) {
     std::u16string next = CombinePath(path, name);

@@ -22,9 +22,11 @@ std::string OptionsRecordText(OptionFlags options) {
   };
   // Which folders a run walks, and whether the references are checked
   // afterwards, change no output, so those options are not part of it.
+  // Lossless sound came later: its line is written only when it is on, so
+  // the records of earlier runs still read the same.
   return "hoshibako options 1\n" + line("sound", CompressSound) + line("images", CompressImages) +
          line("repair", RepairBms) + line("keep-scripts", KeepBmsUnchanged) +
-         line("preserve-charts", PreserveCharts);
+         line("preserve-charts", PreserveCharts) + ((options & EncodeFlac) != 0 ? "flac=1\n" : "");
 }
 
 OptionsRecordState CompareOptionsRecord(const std::u16string& outputFolder, OptionFlags options) {
