@@ -339,6 +339,7 @@ int WorkerMain(ConversionJob& job) {
   // meet those subfolders' output.
   if ((job.settings.options & CheckReferences) != 0 && !job.cancelRequested.load()) {
     CheckChartReferences(results);
+    for (const FolderResult& row : results) job.totals.unreferencedBytes += row.unreferencedBytes;
   }
 
   if (logOpen) {

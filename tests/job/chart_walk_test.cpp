@@ -244,6 +244,22 @@ TEST_F(ChartWalkTest, RewrittenChartsNameOnlyFilesTheOutputHolds) {
   for (const FolderResult& row : rows) EXPECT_TRUE(row.missingReferences.empty());
 }
 
+// The check lists the sounds, images and videos no chart of the song names.
+TEST_F(ChartWalkTest, CheckListsWhatNoChartNames) {
+  WriteBytes(In("song.bms"), "#WAV01 kick.wav\r\n#BMP01 sub/bg.bmp\r\n");
+  WriteBytes(In("sub/extra.bms"), "#STAGEFILE ../stage.png\r\n");
+  for (const char* file :
+       {"kick.wav", "unused.wav", "sub/bg.bmp", "sub/unused.bmp", "stage.png", "movie.mpg", "readme.txt"}) {
+    WriteBytes(In(file), std::string(file) == "kick.wav" ? TriangleWaveFile() : Bytes(10, 1));
+  }
+  std::vector<FolderResult> rows = Walk(IncludeSubfolders | CompressSound);
+  CheckChartReferences(rows);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].unreferencedFiles, (std::vector<std::u16string>{u"movie.mpg", u"unused.wav"}));
+  EXPECT_EQ(rows[0].unreferencedBytes, 20);
+  EXPECT_EQ(rows[1].unreferencedFiles, std::vector<std::u16string>{u"unused.bmp"});
+}
+
 // Under -p a chart may name its stage image from a subfolder, through "..".
 TEST_F(ChartWalkTest, PreservedStageImageNamedThroughTheParentStaysExact) {
   WriteBytes(In("charts/hard.bms"), "#STAGEFILE ..\\Stage.bmp\r\n#BMP01 ../bg.bmp\r\n");
