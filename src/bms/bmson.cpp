@@ -329,21 +329,12 @@ class Scanner {
   std::vector<FoundValue>* found_ = nullptr;
 };
 
-bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fflush(file) == 0 && ok;
-  return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
-bool RewriteBmsonText(std::string_view json, const ReferenceRenaming& renaming, std::string& out) {
-  std::vector<FoundValue> found;
-  if (!Scanner(json).Scan(found)) return false;
-  std::string rewritten;
-  rewritten.reserve(json.size());
+// The rewrite of a scanned chart, handed to `write` piece by piece: the
+// unchanged spans straight from the document, so the chart is never held
+// twice. False when `write` fails.
+template <typename Write>
+bool WriteRewritten(std::string_view json, const std::vector<FoundValue>& found,
+                    const ReferenceRenaming& renaming, Write write) {
   std::size_t copied = 0;
   for (const FoundValue& value : found) {
     std::size_t trimmed = 0;
@@ -355,11 +346,24 @@ bool RewriteBmsonText(std::string_view json, const ReferenceRenaming& renaming, 
     const std::size_t extensionUnits = FindExtension(value.value.substr(0, trimmed)).size();
     const std::size_t cut = value.unitOffsets[trimmed - extensionUnits];
     const std::size_t resume = trimmed == value.value.size() ? value.end : value.unitOffsets[trimmed];
-    rewritten.append(json, copied, cut - copied);
-    rewritten += std::string(row->outputExtension.begin(), row->outputExtension.end());
+    const std::string extension(row->outputExtension.begin(), row->outputExtension.end());
+    if (!write(json.substr(copied, cut - copied)) || !write(extension)) return false;
     copied = resume;
   }
-  rewritten.append(json, copied, std::string_view::npos);
+  return write(json.substr(copied));
+}
+
+}  // namespace
+
+bool RewriteBmsonText(std::string_view json, const ReferenceRenaming& renaming, std::string& out) {
+  std::vector<FoundValue> found;
+  if (!Scanner(json).Scan(found)) return false;
+  std::string rewritten;
+  rewritten.reserve(json.size());
+  WriteRewritten(json, found, renaming, [&rewritten](std::string_view piece) {
+    rewritten += piece;
+    return true;
+  });
   out = std::move(rewritten);
   return true;
 }
@@ -386,9 +390,13 @@ bool ListBmsonFileReferences(const std::u16string& path, std::vector<ChartRefere
 bool BmsonRewriter::Rewrite(const std::u16string& source, const std::u16string& destination) const {
   if (!renaming.Any()) return CopyFileOverwrite(source, destination);
   std::string bytes;
-  std::string rewritten;
-  if (!ReadWholeFile(source, kMaxChartBytes, bytes) || !RewriteBmsonText(bytes, renaming, rewritten)) {
-    return false;
-  }
-  return WriteWholeFile(destination, rewritten);
+  std::vector<FoundValue> found;
+  if (!ReadWholeFile(source, kMaxChartBytes, bytes) || !Scanner(bytes).Scan(found)) return false;
+  std::FILE* file = OpenFile(destination, "wb");
+  if (file == nullptr) return false;
+  bool ok = WriteRewritten(bytes, found, renaming, [file](std::string_view piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+  });
+  ok = std::fflush(file) == 0 && ok;
+  return std::fclose(file) == 0 && ok;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <unordered_set>
 #include <utility>
@@ -30,6 +31,9 @@ struct Handlers {
   ScriptRewriter script;
   BmsonRewriter bmson;
 };
+
+// A bmson chart above this size is rewritten by one thread at a time.
+constexpr long long kLargeChartBytes = 16LL << 20;
 
 }  // namespace
 
@@ -190,8 +194,14 @@ class ConversionJob::Walk {
         return Convert(*file.route.conversion, file);
       case Handler::Script:
         return WithReferenceChecks(handlers_.script, file).Rewrite(file.source, file.temporary);
-      case Handler::Bmson:
+      case Handler::Bmson: {
+        // A bmson chart is held in memory whole while it is rewritten; the
+        // large ones take turns, so their memory does not grow with the
+        // number of threads.
+        std::unique_lock<std::mutex> turn(largeChartTurn_, std::defer_lock);
+        if (file.size > kLargeChartBytes) turn.lock();
         return WithReferenceChecks(handlers_.bmson, file).Rewrite(file.source, file.temporary);
+      }
       case Handler::Chart:
       case Handler::Copy:
         break;
@@ -273,6 +283,7 @@ class ConversionJob::Walk {
   std::vector<FolderResult>& results_;
   InputFiles inputFiles_;
   Handlers handlers_;  // set up before the threads start; only read after
+  std::mutex largeChartTurn_;
   ConversionPool* pool_ = nullptr;
   std::int64_t nextSequence_ = 0;  // walk only
   std::int64_t announced_ = -1;    // walk only: the latest folder shown
