@@ -2,7 +2,6 @@
 
 #include "util/cp932.h"
 #include "util/file_system.h"
-#include "util/path.h"
 
 namespace {
 

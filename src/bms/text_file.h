@@ -33,9 +33,9 @@ class TextFile {
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  // Opens the file under its code page 932 name. Read needs an existing
-  // file; Write empties or creates it; Append keeps it and writes at its end.
-  // Fails when a character of the path has no code page 932 form.
+  // Opens the file through the file layer, under any name the file system
+  // holds. Read needs an existing file; Write empties or creates it; Append
+  // keeps it and writes at its end.
   bool Open(const std::u16string& path, TextFileMode mode);
   bool IsOpen() const;
 

@@ -18,10 +18,11 @@ inline constexpr char16_t kLogFileName[] = u"hoshibako.log";
 
 class ConversionPool;
 
-// The state of one run: its settings, the finished result list, the worker
-// thread, the cancel flag and the folder counters. The walk reports progress
-// to `target` only through SendToDialog / PostToDialog, from the thread that
-// runs ProcessFolder (the conversion threads hand their file texts to it).
+// The state of one run: its settings and modes (threads, update), the
+// worker thread, the cancel flag and the pool it wakes, the folder counters
+// and totals, and the finished result list. The walk reports progress to
+// `target` only through SendToDialog / PostToDialog, from the thread that
+// runs ProcessFolder (the pool's threads hand their file texts to it).
 class ConversionJob {
  public:
   JobSettings settings;
