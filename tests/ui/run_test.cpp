@@ -5,13 +5,18 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+#include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "job/folder_result.h"
 #include "job/messages.h"
+#include "job/start_validation.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt/qt_dialog.h"
@@ -63,6 +68,32 @@ class RefuseThreads : public ThreadStarter {
   int refused = 0;
 
  private:
+  ThreadStarter* previous_;
+};
+
+// Holds every thread it starts until Release, so that a test can act on
+// the progress dialog before the worker has done anything.
+class HeldThreads : public ThreadStarter {
+ public:
+  HeldThreads() : previous_(SetThreadStarter(this)) {}
+  ~HeldThreads() {
+    Release();
+    SetThreadStarter(previous_);
+  }
+  bool Start(std::thread& thread, std::function<void()> body) override {
+    thread = std::thread([this, body = std::move(body)] {
+      open_.wait(false);
+      body();
+    });
+    return true;
+  }
+  void Release() {
+    open_ = true;
+    open_.notify_all();
+  }
+
+ private:
+  std::atomic<bool> open_{false};
   ThreadStarter* previous_;
 };
 
@@ -165,8 +196,8 @@ class RunTest : public QObject {
     // folder and file stay.
     QVERIFY(progress.seen);
     QCOMPARE(progress.low, 0);
-    QCOMPARE(progress.high, 2);
-    QCOMPARE(progress.position, 2);
+    QCOMPARE(progress.high, 2 * kProgressStepsPerFolder);
+    QCOMPARE(progress.position, 2 * kProgressStepsPerFolder);
     const std::u16string subFolder = CombinePath(PathText(input), u"sub");
     QCOMPARE(Q(progress.folderText), Q(subFolder));
     // The conversion threads start the last folder's files longest first, so
@@ -209,6 +240,7 @@ class RunTest : public QObject {
     bool openAfterOk = false;
     QString textAfterCancel, textAfterSecondCancel;
     bool openAfterCancel = false;
+    bool cancelEnabledAfterCancel = true;
     bool longFileDoneAtClose = false;
     std::vector<FolderResult> rows;
     DialogScript script;
@@ -227,6 +259,7 @@ class RunTest : public QObject {
       Click(d, IDCANCEL);
       textAfterCancel = Q(ControlText(d.Item(Progress::FolderText)));
       openAfterCancel = widget->isVisible();
+      cancelEnabledAfterCancel = IsControlEnabled(d.Item(Progress::Cancel));
       Click(d, IDCANCEL);
       textAfterSecondCancel = Q(ControlText(d.Item(Progress::FolderText)));
     };
@@ -241,6 +274,7 @@ class RunTest : public QObject {
     QVERIFY(openAfterOk);
     QCOMPARE(textAfterCancel, QString("処理を終了しています..."));
     QVERIFY(openAfterCancel);
+    QVERIFY(!cancelEnabledAfterCancel);
     QCOMPARE(textAfterSecondCancel, QString("処理を終了しています..."));
     // The long file was finished before the dialog closed. The conversion
     // threads may already have started files after it (the short one, the
@@ -259,6 +293,130 @@ class RunTest : public QObject {
     }
     QCOMPARE(counted, written);
     QVERIFY(boxes.calls.empty());
+  }
+
+  void keepingTheChartsLeavesEveryChartByteForByte() {
+    const fs::path input = temp_->path() / "preserve" / "in";
+    const fs::path output = temp_->path() / "preserve" / "out";
+    // Lines the repair would touch, a chart of each kind and a bmson.
+    const std::map<std::string, std::string> charts = {
+        {"song.bms", "#title test\r\n#wav01   kick.wav\r\n#BMP01 bg.bmp \r\n"},
+        {"song.bme", "#WAV01 kick.wav\r\n#00111:01\r\n"},
+        {"song.pms", "#WAV01 kick.wav\n"},
+        {"song.bmson", R"({"info":{"title":"t"},"sound_channels":[{"name":"kick.wav","notes":[]}]})"},
+    };
+    for (const auto& [name, bytes] : charts) WriteBytes(input / name, bytes);
+    WriteWave(input / "kick.wav", 1, 22050, 2205);
+    WriteBitmap(input / "bg.bmp", 16, 8);
+    fs::create_directories(output);
+
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    JobSettings settings;
+    bool update = false;
+    std::vector<FolderResult> rows;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      StartRun(dialog, chooser, input, output,
+               {Main::RepairBms, Main::CompressSound, Main::CompressImages, Main::PreserveCharts,
+                Main::UpdateRun});
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) {
+      settings = static_cast<ProgressDialog&>(d).job.settings;
+      update = static_cast<ProgressDialog&>(d).job.update;
+    };
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      rows = static_cast<ResultDialog&>(d).rows;
+      PressKey(d, Qt::Key_Escape);
+    };
+    dialog.RunModal(nullptr);
+
+    QCOMPARE(uint(settings.options), uint(CompressSound | CompressImages | PreserveCharts));
+    QVERIFY(update);
+    QCOMPARE(rows.size(), size_t(1));
+    QCOMPARE(int(rows[0].status), int(FolderStatus::Ok));
+    for (const auto& [name, bytes] : charts) {
+      QCOMPARE(QString::fromStdString(ReadBytes(output / name)), QString::fromStdString(bytes));
+    }
+    QVERIFY(fs::exists(output / "kick.ogg"));
+  }
+
+  // Enter on 開始 starts the run; Enter once more, before the worker has
+  // done anything, must not cancel it.
+  void enterAfterStartLeavesTheRunGoing() {
+    const fs::path input = temp_->path() / "enter" / "in";
+    const fs::path output = temp_->path() / "enter" / "out";
+    WriteWave(input / "kick.wav", 1, 22050, 2205);
+    fs::create_directories(output);
+
+    HeldThreads held;
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    chooser.choices = {PathText(input), PathText(output)};
+    MainDialog dialog;
+    bool cancelledByEnter = true;
+    bool openAfterEnter = false;
+    std::vector<FolderResult> rows;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      Click(dialog, Main::BrowseInput);
+      Click(dialog, Main::BrowseOutput);
+      Click(dialog, Main::CompressSound);
+      FocusControl(dialog.Item(Main::Start));
+      PressKey(dialog, Qt::Key_Return);
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) {
+      PressKey(d, Qt::Key_Return);
+      cancelledByEnter = static_cast<ProgressDialog&>(d).job.cancelRequested;
+      openAfterEnter = WidgetOfDialog(d)->isVisible();
+      held.Release();
+    };
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      rows = static_cast<ResultDialog&>(d).rows;
+      PressKey(d, Qt::Key_Escape);
+    };
+    dialog.RunModal(nullptr);
+
+    QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId, kResultDialogId}));
+    QVERIFY(!cancelledByEnter);
+    QVERIFY(openAfterEnter);
+    QCOMPARE(rows.size(), size_t(1));
+    QCOMPARE(int(rows[0].status), int(FolderStatus::Ok));
+    QVERIFY(fs::exists(output / "kick.ogg"));
+  }
+
+  // The platform's own question box, answered with Escape.
+  void escapeAtTheKeepQuestionStartsNothing() {
+    const fs::path input = temp_->path() / "escape" / "in";
+    const fs::path output = temp_->path() / "escape" / "out";
+    WriteBytes(input / "readme.txt", "x");
+    fs::create_directories(output);
+
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    QString question;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        poll.stop();
+        question = box->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+      });
+      poll.start(10);
+      StartRun(dialog, chooser, input, output, {Main::KeepBmsUnchanged});
+      dialog.EndModal(2);
+    };
+    dialog.RunModal(nullptr);
+
+    QCOMPARE(question, Q(KeepContentsQuestion()).replace("\r\n", "\n"));
+    QCOMPARE(script.shown, std::vector<int>({kMainDialogId}));
+    QVERIFY(!fs::exists(output / "readme.txt"));
   }
 
   void threadThatCannotStartClosesWithoutResults() {
@@ -294,6 +452,25 @@ class RunTest : public QObject {
     QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId}));
     QVERIFY(!fs::exists(output / "readme.txt"));
     QCOMPARE(fs::exists(log) ? ReadBytes(log) : std::string(), logBefore);
+  }
+
+  void fileProgressPosition_data() {
+    QTest::addColumn<int>("folderIndex");
+    QTest::addColumn<uint>("started");
+    QTest::addColumn<uint>("total");
+    QTest::addColumn<int>("position");
+    QTest::newRow("no file progress: the folder's start") << 1 << 0u << 0u << 1000;
+    QTest::newRow("first of four files") << 0 << 1u << 4u << 250;
+    QTest::newRow("last of three files fills the folder") << 2 << 3u << 3u << 3000;
+    QTest::newRow("more started than the folder has stays in it") << 0 << 9u << 4u << 1000;
+  }
+
+  void fileProgressPosition() {
+    QFETCH(int, folderIndex);
+    QFETCH(uint, started);
+    QFETCH(uint, total);
+    QFETCH(int, position);
+    QCOMPARE(FileProgressPosition(folderIndex, FileProgressParam(started, total)), position);
   }
 
   void resultCells_data() {
