@@ -122,9 +122,6 @@ class MainDialogTest : public QObject {
         << QList<int>{Id::CompressSound, Id::SoundFlac} << QList<int>{} << uint(CompressSound | EncodeFlac);
     QTest::newRow("FLAC without sound is remembered but not used")
         << QList<int>{Id::CompressSound, Id::SoundFlac, Id::CompressSound} << format << 0u;
-    QTest::newRow("the remembered FLAC counts again with sound")
-        << QList<int>{Id::CompressSound, Id::SoundFlac, Id::CompressSound, Id::CompressSound} << QList<int>{}
-        << uint(CompressSound | EncodeFlac);
     QTest::newRow("Ogg Vorbis after FLAC clears the bit")
         << QList<int>{Id::CompressSound, Id::SoundFlac, Id::SoundOgg} << QList<int>{} << uint(CompressSound);
     QTest::newRow("the reference check is a bit; update runs are not")

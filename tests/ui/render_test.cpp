@@ -118,12 +118,10 @@ QStringList Overlaps(const DialogBase& dialog) {
   QStringList overlaps;
   for (int i = 0; i < controls.size(); ++i) {
     for (int j = i + 1; j < controls.size(); ++j) {
-      if (!controls[i]->geometry().intersects(controls[j]->geometry())) continue;
-      const auto name = [](const QWidget* w) {
-        const auto* button = qobject_cast<const QAbstractButton*>(w);
-        return QString("%1 \"%2\"").arg(w->metaObject()->className(), button ? button->text() : QString());
-      };
-      overlaps << name(controls[i]) + " / " + name(controls[j]);
+      if (controls[i]->geometry().intersects(controls[j]->geometry())) {
+        overlaps << QString("%1 / %2").arg(controls[i]->metaObject()->className(),
+                                           controls[j]->metaObject()->className());
+      }
     }
   }
   return overlaps;
