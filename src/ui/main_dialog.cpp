@@ -26,6 +26,44 @@ int FocusAfterFailure(StartValidation outcome) {
   }
 }
 
+// The boxes (and the FLAC choice) that stand for a bit of the option word.
+struct Box {
+  int id;
+  OptionFlags bit;
+};
+constexpr Box kBoxes[] = {
+    {Id::IncludeSubfolders, IncludeSubfolders}, {Id::CompressSound, CompressSound},
+    {Id::CompressImages, CompressImages},       {Id::RepairBms, RepairBms},
+    {Id::KeepBmsUnchanged, KeepBmsUnchanged},   {Id::PreserveCharts, PreserveCharts},
+    {Id::CheckReferences, CheckReferences},     {Id::SoundFlac, EncodeFlac},
+};
+
+// How the option boxes stand after their rules, given the bits of the boxes
+// the user has checked (EncodeFlac for the FLAC choice):
+// - keeping the charts (PreserveCharts) clears and locks repair and
+//   keep-contents, since the charts are then neither repaired nor kept
+//   under the converted files' old names;
+// - keep-contents clears and locks repair: there is nothing to repair;
+// - the sound format can be chosen only while sound compression is checked.
+struct OptionBoxStates {
+  OptionFlags checked = 0;   // the boxes (and FLAC choice) that stay checked
+  OptionFlags disabled = 0;  // the boxes (and the format choice) locked
+  OptionFlags run = 0;       // the option word a run gets from them
+};
+
+OptionBoxStates ApplyOptionRules(OptionFlags checked) {
+  OptionBoxStates states;
+  if ((checked & PreserveCharts) != 0) states.disabled |= RepairBms | KeepBmsUnchanged;
+  if ((checked & KeepBmsUnchanged) != 0) states.disabled |= RepairBms;
+  if ((checked & CompressSound) == 0) states.disabled |= EncodeFlac;
+  // A locked box is also cleared; the format choice is only greyed, so it
+  // is still there when sound compression is checked again.
+  states.checked = checked & ~(states.disabled & (RepairBms | KeepBmsUnchanged));
+  states.run = states.checked;
+  if ((states.checked & CompressSound) == 0) states.run &= ~EncodeFlac;
+  return states;
+}
+
 }  // namespace
 
 bool FolderPicker::Browse() {
@@ -47,6 +85,10 @@ void MainDialog::OnInitDialog() {
   outputPicker.owner = window;
   outputPicker.title = u"出力フォルダ";
   outputPicker.initialFolder = current;
+  // Sounds become Ogg Vorbis unless FLAC is chosen.
+  SetChecked(Item(Id::SoundOgg), true);
+  SetChecked(Item(Id::SoundFlac), false);
+  ApplyBoxRules();
 }
 
 // Enter must never start a run by accident.
@@ -63,30 +105,28 @@ bool MainDialog::OnCommand(std::uintptr_t wParam, std::uint16_t, std::intptr_t) 
     case Id::BrowseOutput:
       BrowseInto(outputPicker, Id::OutputFolder);
       return true;
+    case Id::CompressSound:
     case Id::KeepBmsUnchanged:
-      ApplyRepairRule();
+    case Id::PreserveCharts:
+      // The box has already toggled itself when its command arrives.
+      ApplyBoxRules();
       return true;
     default:
       return false;
   }
 }
 
-OptionFlags MainDialog::CheckedOptions() const {
-  struct Box {
-    int id;
-    OptionFlags bit;
-  };
-  constexpr Box kBoxes[] = {
-      {Id::IncludeSubfolders, IncludeSubfolders}, {Id::CompressSound, CompressSound},
-      {Id::CompressImages, CompressImages},       {Id::RepairBms, RepairBms},
-      {Id::KeepBmsUnchanged, KeepBmsUnchanged},
-  };
-  OptionFlags options = 0;
+OptionFlags MainDialog::BoxBits() const {
+  OptionFlags bits = 0;
   for (const Box& box : kBoxes) {
-    if (IsChecked(Item(box.id))) options |= box.bit;
+    if (IsChecked(Item(box.id))) bits |= box.bit;
   }
-  return options;
+  return bits;
 }
+
+OptionFlags MainDialog::CheckedOptions() const { return ApplyOptionRules(BoxBits()).run; }
+
+bool MainDialog::UpdateRunChecked() const { return IsChecked(Item(Id::UpdateRun)); }
 
 void MainDialog::BrowseInto(FolderPicker& picker, int editId) {
   // The chooser reopens at the last choice; the edit box is not consulted.
@@ -94,17 +134,14 @@ void MainDialog::BrowseInto(FolderPicker& picker, int editId) {
   if (picker.Browse()) SetControlText(Item(editId), picker.selectedFolder);
 }
 
-// Scripts that are kept as they are cannot be repaired, so the repair box is
-// cleared and locked while the keep box is checked (the box has already
-// toggled itself when its command arrives).
-void MainDialog::ApplyRepairRule() {
-  const WindowHandle repair = Item(Id::RepairBms);
-  if (IsChecked(Item(Id::KeepBmsUnchanged))) {
-    SetChecked(repair, false);
-    EnableControl(repair, false);
-  } else {
-    EnableControl(repair, true);
+void MainDialog::ApplyBoxRules() {
+  const OptionBoxStates states = ApplyOptionRules(BoxBits());
+  for (const Box& box : kBoxes) {
+    const WindowHandle control = Item(box.id);
+    if ((states.disabled & box.bit) != 0) SetChecked(control, (states.checked & box.bit) != 0);
+    EnableControl(control, (states.disabled & box.bit) == 0);
   }
+  EnableControl(Item(Id::SoundOgg), (states.disabled & EncodeFlac) == 0);
 }
 
 void MainDialog::Start() {
@@ -121,7 +158,9 @@ void MainDialog::Start() {
   if (IsChecked(Item(Id::KeepBmsUnchanged))) {
     const int answer = ShowMessageBox(window, KeepContentsQuestion(), MessageCaption,
                                       kMessageBoxIconQuestion | kMessageBoxYesNo);
-    if (answer == kAnswerNo) return;
+    // Only a plain Yes goes on: Escape or the close box (which some
+    // platforms answer with Cancel even here) starts nothing.
+    if (answer != kAnswerYes) return;
   }
 
   const OptionFlags options = CheckedOptions();
@@ -131,6 +170,7 @@ void MainDialog::Start() {
     progress.job.settings.inputFolder = input;
     progress.job.settings.outputFolder = output;
     progress.job.settings.options = options;
+    progress.job.update = UpdateRunChecked();
     progress.RunModal(window);
     // The worker has ended when the dialog is gone, so the list is complete.
     rows = progress.job.results;

@@ -20,6 +20,11 @@ inline constexpr int BrowseInput = 1006;
 inline constexpr int BrowseOutput = 1007;
 inline constexpr int RepairBms = 1008;
 inline constexpr int KeepBmsUnchanged = 1009;
+inline constexpr int PreserveCharts = 1010;
+inline constexpr int UpdateRun = 1011;
+inline constexpr int CheckReferences = 1012;
+inline constexpr int SoundOgg = 1013;
+inline constexpr int SoundFlac = 1014;
 }  // namespace MainDialogIds
 
 // One folder chooser with its memory of the last choice.
@@ -34,7 +39,7 @@ struct FolderPicker {
   bool Browse();
 };
 
-// The main dialog: two folders, five options and Start. It stays open
+// The main dialog: two folders, the options and Start. It stays open
 // between runs; closing it ends the program.
 class MainDialog : public DialogBase {
  public:
@@ -49,9 +54,13 @@ class MainDialog : public DialogBase {
 
   // The option word of the boxes as they are checked now.
   OptionFlags CheckedOptions() const;
+  // Whether the run leaves alone the files whose output is up to date.
+  bool UpdateRunChecked() const;
 
  private:
   void Start();
   void BrowseInto(FolderPicker& picker, int editId);
-  void ApplyRepairRule();
+  // The boxes and the format choice as bits, before their rules.
+  OptionFlags BoxBits() const;
+  void ApplyBoxRules();
 };

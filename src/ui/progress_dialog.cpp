@@ -1,5 +1,8 @@
 #include "ui/progress_dialog.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "job/messages.h"
 #include "ui/controls.h"
 #include "ui/program.h"
@@ -8,6 +11,16 @@
 namespace {
 namespace Id = ProgressDialogIds;
 }  // namespace
+
+int FileProgressPosition(int folderIndex, std::uintptr_t fileProgress) {
+  std::int64_t position = std::int64_t{folderIndex} * kProgressStepsPerFolder;
+  const std::uint32_t total = FileProgressTotal(fileProgress);
+  if (total != 0) {
+    const std::uint32_t started = std::min(FileProgressStarted(fileProgress), total);
+    position += std::int64_t{started} * kProgressStepsPerFolder / total;
+  }
+  return static_cast<int>(std::min<std::int64_t>(position, std::numeric_limits<int>::max()));
+}
 
 std::intptr_t ProgressDialog::DialogTarget::SendToDialog(std::uint32_t message, std::uintptr_t wParam,
                                                          std::intptr_t lParam) {
@@ -26,6 +39,7 @@ void ProgressDialog::OnInitDialog() {
   job.foldersStarted = 0;
   job.foldersTotal = 0;
   job.target = &target_;
+  folderIndex_ = 0;
   SetControlText(Item(Id::FolderText), u"");
   SetControlText(Item(Id::FileText), u"");
   // The worker starts from the message loop, once initialisation is over and
@@ -40,9 +54,12 @@ bool ProgressDialog::OnCancel() {
   if (!job.cancelRequested) {
     job.cancelRequested = true;
     SetControlText(Item(Id::FolderText), kFinishingText);
+    Finishing();
   }
   return false;
 }
+
+void ProgressDialog::Finishing() { EnableControl(Item(Id::Cancel), false); }
 
 void ProgressDialog::StartWorker() {
   if (job.workerThread.Start([this] { WorkerMain(job); })) return;
@@ -56,13 +73,21 @@ bool ProgressDialog::OnMessage(std::uint32_t message, std::uintptr_t wParam, std
       StartWorker();
       return true;
     case MSG_WORKER_DONE:
+      Finishing();
+      // A walk that went all the way fills the bar.
+      if (!job.cancelRequested) {
+        SetProgressPosition(Item(Id::ProgressBar), ProgressHigh(Item(Id::ProgressBar)));
+      }
       // The worker posts this as its last act; waiting for its end here is
       // short and makes the results safe to read once the dialog is gone.
       if (job.workerThread.Started()) job.workerThread.Join();
       EndModal(1);
       return true;
     case MSG_FOLDER_POSITION:
-      SetProgressPosition(Item(Id::ProgressBar), static_cast<int>(wParam));
+      // The position counts folders from 1; the bar stands at the start of
+      // this one until its files report.
+      folderIndex_ = std::max(0, static_cast<int>(wParam) - 1);
+      SetProgressPosition(Item(Id::ProgressBar), FileProgressPosition(folderIndex_, 0));
       return true;
     case MSG_FOLDER_TEXT: {
       const auto text = TakeTextParam(lParam);
@@ -72,6 +97,9 @@ bool ProgressDialog::OnMessage(std::uint32_t message, std::uintptr_t wParam, std
     case MSG_FILE_TEXT: {
       const auto text = TakeTextParam(lParam);
       SetControlText(Item(Id::FileText), text ? *text : std::u16string());
+      if (FileProgressTotal(wParam) != 0) {
+        SetProgressPosition(Item(Id::ProgressBar), FileProgressPosition(folderIndex_, wParam));
+      }
       return true;
     }
     case MSG_PREPARE_PROGRESS:
@@ -79,7 +107,10 @@ bool ProgressDialog::OnMessage(std::uint32_t message, std::uintptr_t wParam, std
       SetControlText(Item(Id::FolderText), u"");
       SetProgressPosition(Item(Id::ProgressBar), 0);
       job.PrepareProgress();  // foldersTotal = the folders of the run
-      SetProgressRange(Item(Id::ProgressBar), 0, job.foldersTotal);
+      SetProgressRange(
+          Item(Id::ProgressBar), 0,
+          static_cast<int>(std::min<std::int64_t>(std::int64_t{job.foldersTotal} * kProgressStepsPerFolder,
+                                                  std::numeric_limits<int>::max())));
       return false;
     default:
       return false;

@@ -30,6 +30,9 @@ inline constexpr std::uint32_t EditReadOnly = 0x0800;
 // Buttons.
 inline constexpr std::uint32_t DefaultButton = 0x0001;
 inline constexpr std::uint32_t AutoCheckBox = 0x0003;
+// One of a group of choices: the group runs from a control with the Group
+// bit to the next control that has it.
+inline constexpr std::uint32_t AutoRadioButton = 0x0009;
 // List views.
 inline constexpr std::uint32_t ListReport = 0x0001;
 inline constexpr std::uint32_t ListSingleSelection = 0x0004;
@@ -47,6 +50,7 @@ enum class ControlKind {
   EditBox,
   PushButton,
   CheckBox,
+  RadioButton,
   GroupBox,
   ProgressBar,
   ListView,  // report view

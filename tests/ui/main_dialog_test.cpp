@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -101,6 +102,55 @@ class MainDialogTest : public QObject {
     QVERIFY(allEnabledAtStart);
     QCOMPARE(checked, repairChecked);
     QCOMPARE(enabled, repairEnabled);
+    QCOMPARE(uint(flags), options);
+  }
+
+  // Which option controls are locked and which option word the dialog gives
+  // after a series of clicks.
+  void optionRules_data() {
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QList<int>>("locked");
+    QTest::addColumn<uint>("options");
+    const QList<int> format{Id::SoundOgg, Id::SoundFlac};
+    QTest::newRow("at first only the format choice is locked") << QList<int>{} << format << 0u;
+    QTest::newRow("keeping the charts clears and locks repair and keep-contents")
+        << QList<int>{Id::RepairBms, Id::KeepBmsUnchanged, Id::PreserveCharts}
+        << (QList<int>{Id::RepairBms, Id::KeepBmsUnchanged} + format) << uint(PreserveCharts);
+    QTest::newRow("unchecking it unlocks both, still unchecked")
+        << QList<int>{Id::RepairBms, Id::PreserveCharts, Id::PreserveCharts} << format << 0u;
+    QTest::newRow("sound unlocks the format choice; FLAC sets its bit")
+        << QList<int>{Id::CompressSound, Id::SoundFlac} << QList<int>{} << uint(CompressSound | EncodeFlac);
+    QTest::newRow("FLAC without sound is remembered but not used")
+        << QList<int>{Id::CompressSound, Id::SoundFlac, Id::CompressSound} << format << 0u;
+    QTest::newRow("Ogg Vorbis after FLAC clears the bit")
+        << QList<int>{Id::CompressSound, Id::SoundFlac, Id::SoundOgg} << QList<int>{} << uint(CompressSound);
+    QTest::newRow("the reference check is a bit; update runs are not")
+        << QList<int>{Id::CheckReferences, Id::UpdateRun} << format << uint(CheckReferences);
+  }
+
+  void optionRules() {
+    QFETCH(QList<int>, clicks);
+    QFETCH(QList<int>, locked);
+    QFETCH(uint, options);
+
+    MainDialog dialog;
+    QList<int> disabled;
+    OptionFlags flags = 0xFFFF;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      for (int id : clicks) Click(dialog, id);
+      for (int id :
+           {Id::IncludeSubfolders, Id::CompressSound, Id::SoundOgg, Id::SoundFlac, Id::CompressImages,
+            Id::RepairBms, Id::KeepBmsUnchanged, Id::PreserveCharts, Id::UpdateRun, Id::CheckReferences}) {
+        if (!IsControlEnabled(dialog.Item(id))) disabled << id;
+      }
+      flags = dialog.CheckedOptions();
+      dialog.EndModal(2);
+    };
+    dialog.RunModal(nullptr);
+    std::sort(disabled.begin(), disabled.end());
+    std::sort(locked.begin(), locked.end());
+    QCOMPARE(disabled, locked);
     QCOMPARE(uint(flags), options);
   }
 
@@ -246,6 +296,8 @@ class MainDialogTest : public QObject {
     QTest::addColumn<uint>("options");
     QTest::newRow("No stops before the run, even without compression")
         << kAnswerNo << QList<int>{Id::KeepBmsUnchanged} << false << 0u;
+    QTest::newRow("Cancel (Escape or the close box) stops as No does")
+        << 2 << QList<int>{Id::CompressSound, Id::KeepBmsUnchanged} << false << 0u;
     QTest::newRow("Yes runs with the boxes' options")
         << kAnswerYes << QList<int>{Id::CompressSound, Id::KeepBmsUnchanged} << true
         << uint(CompressSound | KeepBmsUnchanged);

@@ -5,9 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
@@ -83,7 +83,8 @@ QStringList CutTexts(const DialogBase& dialog) {
     const int needed = label->fontMetrics().horizontalAdvance(label->text());
     if (needed > label->contentsRect().width()) report(label, label->text(), needed);
   }
-  for (const QCheckBox* box : window->findChildren<QCheckBox*>()) {
+  for (const QAbstractButton* box : window->findChildren<QAbstractButton*>()) {
+    if (!box->isCheckable()) continue;  // check boxes and radio buttons
     if (box->sizeHint().width() > box->width()) report(box, box->text(), box->sizeHint().width());
   }
   for (const QPushButton* button : window->findChildren<QPushButton*>()) {
@@ -105,6 +106,25 @@ QStringList CutTexts(const DialogBase& dialog) {
     }
   }
   return cut;
+}
+
+// The pairs of controls that cover each other (a group box holds its
+// controls and is left out).
+QStringList Overlaps(const DialogBase& dialog) {
+  QList<QWidget*> controls;
+  for (QWidget* child : WidgetOfDialog(dialog)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isVisible() && !qobject_cast<QGroupBox*>(child)) controls << child;
+  }
+  QStringList overlaps;
+  for (int i = 0; i < controls.size(); ++i) {
+    for (int j = i + 1; j < controls.size(); ++j) {
+      if (controls[i]->geometry().intersects(controls[j]->geometry())) {
+        overlaps << QString("%1 / %2").arg(controls[i]->metaObject()->className(),
+                                           controls[j]->metaObject()->className());
+      }
+    }
+  }
+  return overlaps;
 }
 
 }  // namespace
@@ -158,11 +178,13 @@ class RenderTest : public QObject {
     script.actions[kMainDialogId] = [&](DialogBase&) {
       Click(dialog, Main::BrowseInput);
       Click(dialog, Main::BrowseOutput);
-      for (int id : {Main::IncludeSubfolders, Main::CompressSound, Main::CompressImages, Main::RepairBms}) {
+      for (int id : {Main::IncludeSubfolders, Main::CompressSound, Main::SoundFlac, Main::CompressImages,
+                     Main::RepairBms, Main::UpdateRun, Main::CheckReferences}) {
         Click(dialog, id);
       }
       mainShot = Shoot(dialog, "main");
-      mainCut = CutTexts(dialog);
+      mainCut = CutTexts(dialog) + Overlaps(dialog);
+      Click(dialog, Main::SoundOgg);
       Click(dialog, Main::Start);
       dialog.EndModal(2);
     };
@@ -170,7 +192,7 @@ class RenderTest : public QObject {
       midRun = WaitUntil(
           [&] { return Q(ControlText(d.Item(ProgressDialogIds::FileText))).endsWith("long_sound.wav"); });
       progressShot = Shoot(d, "progress");
-      progressCut = CutTexts(d);
+      progressCut = CutTexts(d) + Overlaps(d);
       Click(d, IDCANCEL);
     };
     script.actions[kResultDialogId] = [&](DialogBase& d) { PressKey(d, Qt::Key_Escape); };

@@ -5,13 +5,17 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "job/folder_result.h"
 #include "job/messages.h"
+#include "support/held_threads.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt/qt_dialog.h"
@@ -84,14 +88,16 @@ class RunTest : public QObject {
 
   std::unique_ptr<ScratchFolder> temp_;
 
-  // Chooses the two folders, ticks the boxes and presses Start.
+  // Chooses the two folders, ticks the boxes and presses Start (with a
+  // click, or with `key` on the focused button).
   static void StartRun(MainDialog& dialog, FolderChooserScript& chooser, const fs::path& input,
-                       const fs::path& output, std::initializer_list<int> boxes) {
+                       const fs::path& output, std::initializer_list<int> boxes, int key = 0) {
     chooser.choices = {PathText(input), PathText(output)};
     Click(dialog, Main::BrowseInput);
     Click(dialog, Main::BrowseOutput);
     for (int id : boxes) Click(dialog, id);
-    Click(dialog, Main::Start);
+    FocusControl(dialog.Item(Main::Start));
+    key == 0 ? Click(dialog, Main::Start) : PressKey(dialog, key);
   }
 
  private slots:
@@ -165,8 +171,8 @@ class RunTest : public QObject {
     // folder and file stay.
     QVERIFY(progress.seen);
     QCOMPARE(progress.low, 0);
-    QCOMPARE(progress.high, 2);
-    QCOMPARE(progress.position, 2);
+    QCOMPARE(progress.high, 2 * kProgressStepsPerFolder);
+    QCOMPARE(progress.position, 2 * kProgressStepsPerFolder);
     const std::u16string subFolder = CombinePath(PathText(input), u"sub");
     QCOMPARE(Q(progress.folderText), Q(subFolder));
     // The conversion threads start the last folder's files longest first, so
@@ -209,6 +215,7 @@ class RunTest : public QObject {
     bool openAfterOk = false;
     QString textAfterCancel, textAfterSecondCancel;
     bool openAfterCancel = false;
+    bool cancelEnabledAfterCancel = true;
     bool longFileDoneAtClose = false;
     std::vector<FolderResult> rows;
     DialogScript script;
@@ -227,6 +234,7 @@ class RunTest : public QObject {
       Click(d, IDCANCEL);
       textAfterCancel = Q(ControlText(d.Item(Progress::FolderText)));
       openAfterCancel = widget->isVisible();
+      cancelEnabledAfterCancel = IsControlEnabled(d.Item(Progress::Cancel));
       Click(d, IDCANCEL);
       textAfterSecondCancel = Q(ControlText(d.Item(Progress::FolderText)));
     };
@@ -241,6 +249,7 @@ class RunTest : public QObject {
     QVERIFY(openAfterOk);
     QCOMPARE(textAfterCancel, QString("処理を終了しています..."));
     QVERIFY(openAfterCancel);
+    QVERIFY(!cancelEnabledAfterCancel);
     QCOMPARE(textAfterSecondCancel, QString("処理を終了しています..."));
     // The long file was finished before the dialog closed. The conversion
     // threads may already have started files after it (the short one, the
@@ -259,6 +268,83 @@ class RunTest : public QObject {
     }
     QCOMPARE(counted, written);
     QVERIFY(boxes.calls.empty());
+  }
+
+  // Enter on 開始 starts a run that keeps every chart byte for byte; Enter
+  // once more, before the worker has done anything, does not cancel it.
+  void keyboardRunKeepsTheCharts() {
+    const fs::path input = temp_->path() / "keep" / "in";
+    const fs::path output = temp_->path() / "keep" / "out";
+    // Lines that the repair or a rewrite would change, and a bmson chart.
+    const std::map<std::string, std::string> charts = {
+        {"song.bms", "#title test\r\n#wav01   kick.wav\r\n#BMP01 bg.bmp \r\n"},
+        {"song.bmson", R"({"sound_channels":[{"name":"kick.wav","notes":[]}]})"}};
+    for (const auto& [name, bytes] : charts) WriteBytes(input / name, bytes);
+    WriteWave(input / "kick.wav", 1, 22050, 2205);
+    fs::create_directories(output);
+
+    HeldThreads held;
+    MessageBoxRecorder boxes;
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    bool cancelledByEnter = true;
+    JobSettings settings;
+    bool update = false;
+    std::vector<FolderResult> rows;
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      StartRun(dialog, chooser, input, output,
+               {Main::RepairBms, Main::CompressSound, Main::PreserveCharts, Main::UpdateRun}, Qt::Key_Return);
+      dialog.EndModal(2);
+    };
+    script.actions[kProgressDialogId] = [&](DialogBase& d) {
+      PressKey(d, Qt::Key_Return);
+      const ConversionJob& job = static_cast<ProgressDialog&>(d).job;
+      cancelledByEnter = job.cancelRequested;
+      settings = job.settings;
+      update = job.update;
+      held.Release();
+    };
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      rows = static_cast<ResultDialog&>(d).rows;
+      PressKey(d, Qt::Key_Escape);
+    };
+    dialog.RunModal(nullptr);
+
+    QVERIFY(!cancelledByEnter);
+    QCOMPARE(uint(settings.options), uint(CompressSound | PreserveCharts));
+    QVERIFY(update);
+    QCOMPARE(rows.size(), size_t(1));
+    QCOMPARE(int(rows[0].status), int(FolderStatus::Ok));
+    for (const auto& [name, bytes] : charts) QCOMPARE(ReadBytes(output / name), bytes);
+    QVERIFY(fs::exists(output / "kick.ogg"));
+  }
+
+  // The platform's own question box, answered with Escape.
+  void escapeAtTheKeepQuestionStartsNothing() {
+    const fs::path input = temp_->path() / "escape" / "in";
+    const fs::path output = temp_->path() / "escape" / "out";
+    WriteBytes(input / "readme.txt", "x");
+    fs::create_directories(output);
+    FolderChooserScript chooser;
+    MainDialog dialog;
+    QTimer poll;  // waits for the box inside its own event loop
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        poll.stop();
+        QTest::keyClick(box, Qt::Key_Escape);
+      }
+    });
+    DialogScript script;
+    script.actions[kMainDialogId] = [&](DialogBase&) {
+      poll.start(10);
+      StartRun(dialog, chooser, input, output, {Main::KeepBmsUnchanged});
+      dialog.EndModal(2);
+    };
+    dialog.RunModal(nullptr);
+    QVERIFY(!poll.isActive());  // the box was there
+    QCOMPARE(script.shown, std::vector<int>({kMainDialogId}));
+    QVERIFY(!fs::exists(output / "readme.txt"));
   }
 
   void threadThatCannotStartClosesWithoutResults() {
@@ -294,6 +380,23 @@ class RunTest : public QObject {
     QCOMPARE(script.shown, std::vector<int>({kMainDialogId, kProgressDialogId}));
     QVERIFY(!fs::exists(output / "readme.txt"));
     QCOMPARE(fs::exists(log) ? ReadBytes(log) : std::string(), logBefore);
+  }
+
+  void fileProgressPosition_data() {
+    QTest::addColumn<int>("folder");
+    QTest::addColumn<uint>("started");
+    QTest::addColumn<uint>("total");
+    QTest::addColumn<int>("position");
+    QTest::newRow("no file progress: the folder's start") << 1 << 0u << 0u << 1000;
+    QTest::newRow("first of four files") << 0 << 1u << 4u << 250;
+    QTest::newRow("more started than there are stays in the folder") << 2 << 9u << 4u << 3000;
+  }
+  void fileProgressPosition() {
+    QFETCH(int, folder);
+    QFETCH(uint, started);
+    QFETCH(uint, total);
+    QFETCH(int, position);
+    QCOMPARE(FileProgressPosition(folder, FileProgressParam(started, total)), position);
   }
 
   void resultCells_data() {

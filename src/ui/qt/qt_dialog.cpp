@@ -1,6 +1,7 @@
 #include "ui/qt/qt_dialog.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -14,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTextLayout>
 #include <QThread>
@@ -138,7 +140,9 @@ void QtDialog::Build() {
   const DialogUnits units = DialogUnitsOf(font);
   setFixedSize(units.X(template_.width), units.Y(template_.height));
 
+  QButtonGroup* radioGroup = nullptr;
   for (const ControlTemplate& control : template_.controls) {
+    if (control.kind != ControlKind::RadioButton) radioGroup = nullptr;
     const QString text = ToQString(control.text);
     const std::uint32_t style = control.style;
     QWidget* widget = nullptr;
@@ -188,6 +192,20 @@ void QtDialog::Build() {
         const int id = control.id;
         connect(box, &QCheckBox::clicked, this, [this, id, box] { Command(id, box); });
         widget = box;
+        break;
+      }
+      case ControlKind::RadioButton: {
+        // A choice among the radio buttons from the last one with the Group
+        // bit; choosing one clears the others, then tells the dialog.
+        auto* radio = new QRadioButton(text, this);
+        if (radioGroup == nullptr || Has(style, ControlStyle::Group)) {
+          radioGroup = new QButtonGroup(this);
+          radioGroup->setExclusive(true);
+        }
+        radioGroup->addButton(radio);
+        const int id = control.id;
+        connect(radio, &QRadioButton::clicked, this, [this, id, radio] { Command(id, radio); });
+        widget = radio;
         break;
       }
       case ControlKind::GroupBox:
@@ -241,7 +259,9 @@ void QtDialog::Build() {
       width = std::max(width, QFontMetrics(font).horizontalAdvance(text) + 1);
     }
     // The same for a check box: its box, the gap and its whole text.
-    if (control.kind == ControlKind::CheckBox) width = std::max(width, widget->sizeHint().width());
+    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton) {
+      width = std::max(width, widget->sizeHint().width());
+    }
     widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), width, height);
     if (control.id != kNoControlId) controls_[control.id] = widget;
   }

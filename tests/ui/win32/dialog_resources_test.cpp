@@ -84,6 +84,7 @@ ExpectedClass ClassOf(ControlKind kind) {
     case ControlKind::PushButton:
       return {u"BUTTON", BS_PUSHBUTTON};
     case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
       return {u"BUTTON", 0};
     case ControlKind::GroupBox:
       return {u"BUTTON", BS_GROUPBOX};

@@ -14,11 +14,13 @@
 
 #include "image/bmp_to_png_converter.h"
 #include "support/bmp_writer.h"
+#include "support/held_threads.h"
 #include "support/scratch_folder.h"
 #include "support/wav_writer.h"
 #include "ui/controls.h"
 #include "ui/main_dialog.h"
 #include "ui/program.h"
+#include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
 #include "ui/templates.h"
 #include "util/file_system.h"
@@ -396,6 +398,80 @@ TEST_F(GuiSmokeTest, ShellFolderBrowserOpensAtTheInitialFolderAndReturnsIt) {
   EXPECT_TRUE(closer.saved);
   EXPECT_TRUE(picked);
   EXPECT_EQ(chosen, input_);
+}
+
+// A key pressed in a dialog as its modal loop hands it on: to the control
+// with the focus, else to the dialog, through the dialog manager.
+void PressDialogKey(HWND dialog, WPARAM key) {
+  HWND focus = GetFocus();
+  MSG message{focus != nullptr && IsChild(dialog, focus) ? focus : dialog, WM_KEYDOWN, key, 1, 0, {}};
+  if (!IsDialogMessageW(dialog, &message)) DispatchMessageW(&message);
+}
+
+// A thread timer, which the question box's own modal loop serves: presses
+// Escape in the box (found by its caption) once it is up.
+bool escapePressed = false;
+void CALLBACK PressEscapeInTheQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", L"Hoshibako");
+  if (box == nullptr || !IsWindowVisible(box)) return;
+  KillTimer(nullptr, timer);
+  escapePressed = true;
+  PressDialogKey(box, VK_ESCAPE);
+}
+
+// Escape at the keep-contents question starts nothing; Enter on 開始 starts
+// the run, and Enter once more, before the worker has done anything, does
+// not cancel it.
+TEST_F(GuiSmokeTest, KeysNeverStartOrStopARunByAccident) {
+  SetFolderBrowserFunction(
+      [&](WindowHandle, const std::u16string& title, const std::u16string&, std::u16string& chosen) {
+        chosen = title == U16("入力フォルダ") ? input_ : output_;
+        return true;
+      });
+  HeldThreads held;
+  std::vector<int> shown;
+  bool cancelledByEnter = true;
+  std::u16string status;
+  DialogShownFunction observer([&](DialogBase& dialog) {
+    shown.push_back(dialog.resourceId);
+    HWND window = Hwnd(dialog.window);
+    const auto click = [&](int id) { SendMessageW(Hwnd(dialog.Item(id)), BM_CLICK, 0, 0); };
+    if (dialog.resourceId == kMainDialogId) {
+      for (int id :
+           {MainDialogIds::BrowseInput, MainDialogIds::BrowseOutput, MainDialogIds::KeepBmsUnchanged}) {
+        click(id);
+      }
+      SetTimer(nullptr, 0, 20, PressEscapeInTheQuestion);
+      click(MainDialogIds::Start);
+      click(MainDialogIds::KeepBmsUnchanged);
+      SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(MainDialogIds::Start)), TRUE);
+      PressDialogKey(window, VK_RETURN);  // the whole run happens inside
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    } else if (dialog.resourceId == kProgressDialogId) {
+      PressDialogKey(window, VK_RETURN);
+      cancelledByEnter = static_cast<ProgressDialog&>(dialog).job.cancelRequested;
+      held.Release();
+    } else {
+      status = ListView(dialog.Item(ResultDialogIds::Table)).ItemText(0, 1);
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+  });
+  SetDialogObserver(&observer);
+
+  int argc = 0;
+  char* argv[] = {nullptr};
+  ASSERT_TRUE(OpenUserInterface(argc, argv));
+  {
+    MainDialog dialog;
+    dialog.RunModal(nullptr);
+  }
+  CloseUserInterface();
+
+  EXPECT_TRUE(escapePressed) << "no question box appeared";
+  // One run only: the one Enter started.
+  EXPECT_EQ(shown, (std::vector<int>{kMainDialogId, kProgressDialogId, kResultDialogId}));
+  EXPECT_FALSE(cancelledByEnter);
+  EXPECT_EQ(status, u"OK");
 }
 
 }  // namespace
