@@ -52,7 +52,7 @@ bool ProgressDialog::OnOK() { return false; }
 
 bool ProgressDialog::OnCancel() {
   if (!job.cancelRequested) {
-    job.cancelRequested = true;
+    job.RequestCancel();
     SetControlText(Item(Id::FolderText), kFinishingText);
     Finishing();
   }
