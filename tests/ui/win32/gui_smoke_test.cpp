@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/bmp_to_png_converter.h"
+#include "list_view_queries.h"
 #include "support/bmp_writer.h"
 #include "support/scratch_folder.h"
 #include "support/wav_writer.h"
@@ -268,14 +269,15 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
         break;
       case kResultDialogId: {
         ListView list(dialog.Item(ResultDialogIds::Table));
-        for (int item = 0; item < list.ItemCount(); ++item) {
+        for (int item = 0; item < ListItemCount(list); ++item) {
           std::vector<std::u16string> cells;
-          for (int cell = 0; cell < list.ColumnCount(); ++cell) cells.push_back(list.ItemText(item, cell));
+          for (int cell = 0; cell < ListColumnCount(list); ++cell)
+            cells.push_back(ListItemText(list, item, cell));
           rows.push_back(cells);
         }
         Shoot(dialog, u"result");
         // A double-click on the folder with the failed file lists it.
-        list.SelectItem(1, true);
+        SelectListItem(list, 1, true);
         NMHDR header{};
         header.hwndFrom = Hwnd(list.window);
         header.idFrom = ResultDialogIds::Table;
