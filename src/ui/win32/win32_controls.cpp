@@ -44,8 +44,8 @@ int ScaledToDialogFont(WindowHandle list, int width) {
 }
 
 // The list asks the dialog manager for Enter while a line is selected, so
-// that Enter reaches it (and it tells its dialog NM_RETURN) instead of
-// pressing the default button.
+// that Enter reaches it, and tells its dialog NM_RETURN, instead of pressing
+// the default button.
 constexpr UINT_PTR kEnterSubclassId = 1;
 
 LRESULT CALLBACK WantEnterWhenSelected(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -56,6 +56,16 @@ LRESULT CALLBACK WantEnterWhenSelected(HWND list, UINT message, WPARAM wParam, L
         SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
       return DefSubclassProc(list, message, wParam, lParam) | DLGC_WANTMESSAGE;
     }
+  }
+  // The list tells its dialog itself, the same way on every comctl32
+  // (some send NM_RETURN only with a focused line).
+  if (message == WM_KEYDOWN && wParam == VK_RETURN && SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+    NMHDR header{};
+    header.hwndFrom = list;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    header.code = NM_RETURN;
+    SendMessageW(GetParent(list), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    return 0;
   }
   if (message == WM_NCDESTROY) RemoveWindowSubclass(list, WantEnterWhenSelected, kEnterSubclassId);
   return DefSubclassProc(list, message, wParam, lParam);

@@ -230,7 +230,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   bool focusOnInputBrowse = false;
   std::u16string inputText, outputText;
   std::vector<std::vector<std::u16string>> rows;
-  std::u16string errorListText;
+  std::vector<std::u16string> errorListTexts;
   bool progressHadRange = false;
 
   DialogShownFunction observer([&](DialogBase& dialog) {
@@ -283,11 +283,15 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
         header.idFrom = ResultDialogIds::Table;
         header.code = NM_DBLCLK;
         SendMessageW(window, WM_NOTIFY, ResultDialogIds::Table, reinterpret_cast<LPARAM>(&header));
+        // Enter in the table with the line still selected lists it again
+        // instead of pressing "閉じる".
+        FocusControl(list.window);
+        PostMessageW(Hwnd(list.window), WM_KEYDOWN, VK_RETURN, 0);
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         break;
       }
       case kErrorListDialogId:
-        errorListText = ControlText(dialog.Item(ResultDialogIds::ErrorText));
+        errorListTexts.push_back(ControlText(dialog.Item(ResultDialogIds::ErrorText)));
         Shoot(dialog, u"errors");
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         break;
@@ -307,7 +311,8 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   }
   CloseUserInterface();
 
-  EXPECT_EQ(shown, (std::vector<int>{kMainDialogId, kProgressDialogId, kResultDialogId, kErrorListDialogId}));
+  EXPECT_EQ(shown, (std::vector<int>{kMainDialogId, kProgressDialogId, kResultDialogId, kErrorListDialogId,
+                                     kErrorListDialogId}));
   EXPECT_TRUE(fontHasJapaneseGlyphs) << "the dialog font has no Japanese glyphs";
   EXPECT_TRUE(mainHasIcon) << "the main dialog shows no icon on its title bar";
   EXPECT_TRUE(mainStillOpenAfterEnter);
@@ -326,7 +331,7 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   EXPECT_EQ(rows[0], (std::vector<std::u16string>{input_, u"OK", u"1", u"2", u"1", u"1", u"0"}));
   EXPECT_EQ(rows[1], (std::vector<std::u16string>{CombinePath(input_, U16("曲")), U16("エラーあり"), u"0",
                                                   u"0", u"0", u"0", u"1"}));
-  EXPECT_EQ(errorListText, u"bad.wav\r\n");
+  EXPECT_EQ(errorListTexts, (std::vector<std::u16string>{u"bad.wav\r\n", u"bad.wav\r\n"}));
 
   for (const char16_t* name : {u"song.bms", u"kick.ogg", u"long.ogg", u"bg.png", u"readme.txt"}) {
     EXPECT_GT(FileSize(CombinePath(output_, name)), 0) << Utf16ToUtf8(name);
