@@ -164,6 +164,18 @@ class RenderTest : public QObject {
       }
       mainShot = Shoot(dialog, "main");
       mainCut = CutTexts(dialog);
+      // Three dialog units between each folder label's colon and its box.
+      for (const QLabel* label : WidgetOfDialog(dialog)->findChildren<QLabel*>()) {
+        if (!label->text().endsWith(':')) continue;
+        const int textEnd = label->x() + label->fontMetrics().horizontalAdvance(label->text());
+        for (int id : {Main::InputFolder, Main::OutputFolder}) {
+          const QWidget* box = ControlWidget(dialog, id);
+          const bool sameLine = box->geometry().top() <= label->geometry().center().y() &&
+                                label->geometry().center().y() <= box->geometry().bottom();
+          if (sameLine && box->x() - textEnd < DialogUnitsOf(label->font()).X(3))
+            mainCut << label->text() + " touches its box";
+        }
+      }
       Click(dialog, Main::Start);
       dialog.EndModal(2);
     };
