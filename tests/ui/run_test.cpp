@@ -382,9 +382,6 @@ class RunTest : public QObject {
     reasons.AddErrorFile(u"odd.bmp");
     QTest::newRow("reason after the name, none where unknown")
         << reasons << "deep.wav — 24ビットのWAVは変換できません\r\nodd.bmp\r\n";
-    FolderResult kept;
-    kept.keptFiles = {u"adpcm.wav"};
-    QTest::newRow("kept files alone") << kept << "変換せずにコピーしたファイル:\r\n  adpcm.wav\r\n";
     FolderResult all = reasons;
     all.keptFiles = {u"adpcm.wav"};
     all.missingReferences = {{u"a.bms", 12, u"", u"#WAV0C", u"snare.wav", false},
@@ -410,8 +407,6 @@ class RunTest : public QObject {
     QTest::addColumn<qlonglong>("skipped");
     QTest::addColumn<bool>("checked");
     QTest::addColumn<QString>("text");
-    QTest::newRow("a plain run") << 0LL << false
-                                 << "合計: 4 ファイル、処理前 1000 バイト、処理後 250 バイト、75.0% 削減";
     QTest::newRow("an update run names the files left alone")
         << 7LL << false
         << "合計: 4 ファイル、7 ファイルは更新不要、処理前 1000 バイト、処理後 250 バイト、75.0% 削減";
