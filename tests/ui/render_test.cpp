@@ -233,7 +233,6 @@ class RenderTest : public QObject {
     results.referencesChecked = true;
     QImage resultShot, errorShot;
     QStringList resultCut;
-    QString totalsProblem, closeProblem;
     DialogScript script;
     script.actions[kResultDialogId] = [&](DialogBase&) {
       auto* tree = static_cast<QTreeWidget*>(WidgetOf(results.list.window));
@@ -251,14 +250,14 @@ class RenderTest : public QObject {
           totals->fontMetrics().boundingRect(QRect(0, 0, totals->width(), 10000), Qt::TextWrapAnywhere, text);
       const bool designedWidth = totals->width() >= DialogUnitsOf(totals->font()).X(432);
       if (designedWidth && needed.height() > totals->height())
-        totalsProblem = QString("totals need %1 px").arg(needed.height());
+        resultCut << QString("totals need %1 px").arg(needed.height());
       // The close button lies inside the dialog, and the dialog on the screen.
       const QWidget* window = WidgetOfDialog(results);
       const QWidget* close = ControlWidget(results, IDCANCEL);
-      if (!window->rect().contains(close->geometry())) closeProblem = "閉じる is outside the dialog";
+      if (!window->rect().contains(close->geometry())) resultCut << "閉じる is outside the dialog";
       if (window->minimumSize().boundedTo(window->screen()->availableSize()) == window->minimumSize() &&
           !window->screen()->availableGeometry().contains(window->frameGeometry())) {
-        closeProblem = "the dialog does not fit the screen";
+        resultCut << "the dialog does not fit the screen";
       }
       QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, line);
       PressKey(results, Qt::Key_Escape);
@@ -272,8 +271,6 @@ class RenderTest : public QObject {
     QVERIFY(!resultShot.isNull());
     QVERIFY(DarkPixels(resultShot) > 200);
     QVERIFY2(resultCut.isEmpty(), qPrintable(resultCut.join('\n')));
-    QVERIFY2(totalsProblem.isEmpty(), qPrintable(totalsProblem));
-    QVERIFY2(closeProblem.isEmpty(), qPrintable(closeProblem));
     QVERIFY(!errorShot.isNull());
     QVERIFY(DarkPixels(errorShot) > 50);
   }
