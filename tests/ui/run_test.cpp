@@ -403,26 +403,6 @@ class RunTest : public QObject {
     QCOMPARE(Q(ErrorListText(row)), text);
   }
 
-  void resultTotalsText_data() {
-    QTest::addColumn<qlonglong>("skipped");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("an update run names the files left alone")
-        << 7LL << false
-        << "合計: 4 ファイル、7 ファイルは更新不要、処理前 1000 バイト、処理後 250 バイト、75.0% 削減";
-    QTest::newRow("a check adds the unreferenced bytes")
-        << 0LL << true
-        << "合計: 4 ファイル、処理前 1000 バイト、処理後 250 バイト、75.0% 削減、どの譜面も使わないファイル "
-           "30 バイト";
-  }
-
-  void resultTotalsText() {
-    QFETCH(qlonglong, skipped);
-    QFETCH(bool, checked);
-    QFETCH(QString, text);
-    QCOMPARE(Q(ResultTotalsText(RunTotals{4, 1000, 250, skipped, 30}, checked)), text);
-  }
-
   // Enter on a selected line opens its list and leaves the table open; a
   // long folder reads by its start and end, its tip gives it whole.
   void enterOpensTheListAndTheTipGivesTheWholeFolder() {
