@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "job/folder_result.h"
+#include "job/run_summary.h"
 #include "util/unicode.h"
 
 namespace {
@@ -47,13 +48,13 @@ std::u16string PadLeft(const std::u16string& text, std::size_t width) {
 
 std::string Utf8OfVisible(const std::u16string& text) { return Utf16ToUtf8(VisibleText(text)); }
 
-std::string SavedPercentText(const RunTotals& totals) {
-  if (totals.bytesRead <= 0) return "0.0%";
-  const double saved = 100.0 * static_cast<double>(totals.bytesRead - totals.bytesWritten) /
-                       static_cast<double>(totals.bytesRead);
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f%%", saved);
-  return buffer;
+// A failed file as the table lists it: its name, then why, when known.
+std::string ErrorFileText(const FolderResult& row, std::size_t index) {
+  std::u16string line = row.errorFiles[index];
+  if (index < row.errorReasons.size() && !row.errorReasons[index].empty()) {
+    line += u": " + row.errorReasons[index];
+  }
+  return Utf8OfVisible(line);
 }
 
 }  // namespace
@@ -85,15 +86,18 @@ std::u16string FitToColumns(std::u16string_view text, std::size_t columns) {
   return u"..." + std::u16string(text.substr(start));
 }
 
-std::string TotalsLineText(const RunTotals& totals) {
+std::string TotalsLineText(const RunTotals& totals, bool referencesChecked) {
   // An update run says how many files it found up to date and left alone.
   const std::string skipped = totals.skipped > 0 ? std::to_string(totals.skipped) + " skipped, " : "";
+  const std::string unreferenced =
+      referencesChecked ? ", " + std::to_string(totals.unreferencedBytes) + " bytes unreferenced" : "";
   return "total: " + std::to_string(totals.files) + " files, " + skipped + std::to_string(totals.bytesRead) +
          " bytes read, " + std::to_string(totals.bytesWritten) + " bytes written, " +
-         SavedPercentText(totals) + " saved\n";
+         Utf16ToUtf8(SavedPercentText(totals)) + " saved" + unreferenced + "\n";
 }
 
-std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled) {
+std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled,
+                            bool referencesChecked) {
   static const char16_t* const kTitles[] = {u"対象フォルダ", u"処理結果", u"BMS",   u"音声",
                                             u"画像",         u"無変換",   u"エラー"};
   constexpr std::size_t kColumns = 7;
@@ -127,7 +131,7 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
   for (const FolderResult& row : rows) {
     if (!row.errorFiles.empty()) {
       text += "\n" + Utf16ToUtf8(u"エラーファイル一覧: " + VisibleText(row.folder)) + "\n";
-      for (const std::u16string& name : row.errorFiles) text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
+      for (std::size_t i = 0; i < row.errorFiles.size(); ++i) text += "  " + ErrorFileText(row, i) + "\n";
     }
     if (!row.keptFiles.empty()) {
       text += "\nkept unconverted: " + Utf16ToUtf8(VisibleText(row.folder)) + "\n";
@@ -139,11 +143,18 @@ std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTota
         text += "  " + MissingReferenceText(missing) + "\n";
       }
     }
+    if (!row.unreferencedFiles.empty()) {
+      text += "\nunreferenced (" + std::to_string(row.unreferencedBytes) +
+              " bytes): " + Utf16ToUtf8(VisibleText(row.folder)) + "\n";
+      for (const std::u16string& name : row.unreferencedFiles) {
+        text += "  " + Utf16ToUtf8(VisibleText(name)) + "\n";
+      }
+    }
   }
 
   text += "\n";
   if (cancelled) text += Utf16ToUtf8(u"キャンセル") + ": the run was stopped before it finished\n";
-  text += TotalsLineText(totals);
+  text += TotalsLineText(totals, referencesChecked);
   return text;
 }
 
@@ -226,6 +237,13 @@ std::string JsonStringList(const std::vector<std::u16string>& texts) {
   return out + "]";
 }
 
+// One reason per failed file, at the same index; "" where none is known.
+std::vector<std::u16string> ReasonsOf(const FolderResult& row) {
+  std::vector<std::u16string> reasons = row.errorReasons;
+  reasons.resize(row.errorFiles.size());
+  return reasons;
+}
+
 // "line" is the line number of a script, the JSON path in a bmson chart.
 std::string MissingReferenceJson(const MissingReference& missing) {
   const std::string place =
@@ -251,6 +269,7 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
            ", \"skippedCount\": " + std::to_string(row.skippedCount) +
            ", \"errorCount\": " + std::to_string(row.ErrorCount()) +
            ", \"errorFiles\": " + JsonStringList(row.errorFiles) +
+           ", \"errorReasons\": " + JsonStringList(ReasonsOf(row)) +
            ", \"keptFiles\": " + JsonStringList(row.keptFiles);
     if (referencesChecked) {
       out += ", \"missingReferences\": [";
@@ -258,14 +277,17 @@ std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotal
         if (m > 0) out += ", ";
         out += MissingReferenceJson(row.missingReferences[m]);
       }
-      out += "]";
+      out += "], \"unreferencedFiles\": " + JsonStringList(row.unreferencedFiles) +
+             ", \"unreferencedBytes\": " + std::to_string(row.unreferencedBytes);
     }
     out += "}";
   }
   out += "], \"totals\": {\"files\": " + std::to_string(totals.files) +
          ", \"bytesRead\": " + std::to_string(totals.bytesRead) +
          ", \"bytesWritten\": " + std::to_string(totals.bytesWritten) +
-         ", \"skipped\": " + std::to_string(totals.skipped) + "}, \"cancelled\": ";
+         ", \"skipped\": " + std::to_string(totals.skipped);
+  if (referencesChecked) out += ", \"unreferencedBytes\": " + std::to_string(totals.unreferencedBytes);
+  out += "}, \"cancelled\": ";
   out += cancelled ? "true" : "false";
   out += "}\n";
   return out;

@@ -17,10 +17,12 @@ std::size_t DisplayWidth(std::u16string_view text);
 std::u16string FitToColumns(std::u16string_view text, std::size_t columns);
 
 // The result table (the seven columns in walk order), then for each folder
-// its failed file names, the files kept unconverted and the chart references
-// found missing, then the totals line. UTF-8. Control characters in folders
-// and names are shown escaped (VisibleText).
-std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled);
+// its failed files ("name: reason" when the reason is known), the files kept
+// unconverted, the chart references found missing and the files no chart
+// names, then the totals line. UTF-8. Control characters in folders and
+// names are shown escaped (VisibleText).
+std::string ResultTableText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled,
+                            bool referencesChecked = false);
 
 // One missing reference as the table lists it: chart, line (or JSON path),
 // command and value, and whether the input lacked it too.
@@ -29,11 +31,15 @@ std::string MissingReferenceText(const MissingReference& missing);
 // True when a reference that the input resolves is missing in the output.
 bool OutputLostReferences(const std::vector<FolderResult>& rows);
 
-// The totals line alone: files, bytes read, bytes written, space saved.
-std::string TotalsLineText(const RunTotals& totals);
+// The totals line alone: files, bytes read, bytes written, space saved, and
+// after a reference check the bytes of the files no chart names.
+std::string TotalsLineText(const RunTotals& totals, bool referencesChecked = false);
 
 // The same results as one JSON object (UTF-8, one line, newline at the end).
-// Each row carries `missingReferences` when the references were checked.
+// Each row carries `errorReasons`, parallel to `errorFiles` ("" where no
+// reason is known), and when the references were checked
+// `missingReferences`, `unreferencedFiles` and `unreferencedBytes`; the
+// totals then carry `unreferencedBytes` too.
 std::string ResultJsonText(const std::vector<FolderResult>& rows, const RunTotals& totals, bool cancelled,
                            bool referencesChecked = false);
 

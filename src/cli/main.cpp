@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
   const bool cancelled = job.cancelRequested.load();
   const bool checked = (options.settings.options & CheckReferences) != 0;
   const std::string report = options.json ? ResultJsonText(job.results, job.totals, cancelled, checked)
-                                          : ResultTableText(job.results, job.totals, cancelled);
+                                          : ResultTableText(job.results, job.totals, cancelled, checked);
   std::fputs(report.c_str(), stdout);
   std::fflush(stdout);
   return ExitCodeOf(job.results, cancelled);

@@ -36,8 +36,10 @@ int ProgressLow(WindowHandle control);
 int ProgressHigh(WindowHandle control);
 int ProgressPosition(WindowHandle control);
 
-// Extended list-view style: selecting a line highlights all of its cells.
+// Extended list-view styles: selecting a line highlights all of its cells;
+// hovering over a line asks the dialog for its tip (LVN_GETINFOTIPW).
 inline constexpr std::uint32_t kListViewFullRowSelect = 0x20;
+inline constexpr std::uint32_t kListViewInfoTip = 0x400;
 
 // A report-view list control: lines (items) of cells (sub-items 1..n after
 // the item's own text).
@@ -48,7 +50,8 @@ class ListView {
 
   WindowHandle window = nullptr;
 
-  // Left-aligned column with a header text and a width in pixels; column
+  // Left-aligned column with a header text and a width in pixels of the
+  // 96-dpi layout (the backend widens it as the dialog font grows); column
   // `index` shows sub-item `subItem`. Returns the new column's index or -1.
   int InsertColumn(int index, const std::u16string& header, int width, int subItem);
   // A new line at `index` whose first cell is `text`. Returns its index or -1.
@@ -59,14 +62,16 @@ class ListView {
   // Replaces all extended style bits.
   void SetExtendedStyle(std::uint32_t style);
 
-  // Queries, used by the tests and nothing else.
-  int ItemCount() const;
-  int ColumnCount() const;
-  std::u16string ColumnHeader(int column) const;
-  int ColumnWidth(int column) const;
-  std::u16string ItemText(int item, int subItem) const;
-  std::uint32_t ExtendedStyle() const;
-  void SelectItem(int item, bool selected);
+  // The pixels a cell of the column has for its text (the column's width
+  // less the cell's padding), and the pixels a text takes in the list's
+  // font: together they tell whether a cell shows its text whole.
+  int CellTextWidth(int column) const;
+  int TextWidth(const std::u16string& text) const;
+
+  // From now on, Enter while a line is selected reaches the dialog as the
+  // list's NM_RETURN notification instead of pressing the default button;
+  // with no line selected Enter keeps its usual meaning.
+  void ReportEnterKey();
 };
 
 // Message boxes: the icon and button bits and the answers have the Win32

@@ -165,6 +165,7 @@ void MainDialog::Start() {
 
   const OptionFlags options = CheckedOptions();
   std::vector<FolderResult> rows;
+  RunTotals totals;
   {
     ProgressDialog progress;
     progress.job.settings.inputFolder = input;
@@ -174,11 +175,14 @@ void MainDialog::Start() {
     progress.RunModal(window);
     // The worker has ended when the dialog is gone, so the list is complete.
     rows = progress.job.results;
+    totals = progress.job.totals;
   }
 
   // Without rows (the worker could not start) nothing is shown.
   if (rows.empty()) return;
   ResultDialog results;
   for (const FolderResult& row : rows) results.AddRow(row);
+  results.totals = totals;
+  results.referencesChecked = (options & CheckReferences) != 0;
   results.RunModal(window);
 }

@@ -73,6 +73,8 @@ constexpr std::array kResultControls{
                     {6, 6, 486, 228},
                     S::ListReport | S::ListNoSortHeader | S::TabStop,
                     ControlExStyle::ClientEdge},
+    // Two lines for the byte totals of the run, left of the button.
+    ControlTemplate{1006, ControlKind::Label, u"", {6, 240, 432, 20}, 0},
     ControlTemplate{2, ControlKind::PushButton, u"閉じる", {444, 240, 48, 18}, S::DefaultButton | S::TabStop},
 };
 
@@ -80,7 +82,7 @@ constexpr std::array kErrorListControls{
     ControlTemplate{1007,
                     ControlKind::EditBox,
                     u"",
-                    {1, 1, 160, 103},
+                    {1, 1, 318, 178},
                     S::EditMultiLine | S::EditReadOnly | S::Border | S::VScroll | S::HScroll | S::TabStop},
 };
 
@@ -88,9 +90,11 @@ constexpr std::array kTemplates{
     DialogTemplate{kMainDialogId, u"Hoshibako 1.10", 263, 235, kFrame, kFontName, kFontPoints, kMainControls},
     DialogTemplate{kProgressDialogId, u"変換中.....", 259, 88, kFrame, kFontName, kFontPoints,
                    kProgressControls},
-    DialogTemplate{kResultDialogId, u"処理結果", 498, 263, kFrame, kFontName, kFontPoints, kResultControls},
-    DialogTemplate{kErrorListDialogId, u"エラーファイル一覧", 163, 106, kFrame, kFontName, kFontPoints,
-                   kErrorListControls},
+    DialogTemplate{kResultDialogId, u"処理結果", 498, 263, kFrame, kFontName, kFontPoints, kResultControls,
+                   true},
+    // Wide enough for a name with the reason it failed.
+    DialogTemplate{kErrorListDialogId, u"エラーファイル一覧", 320, 180, kFrame, kFontName, kFontPoints,
+                   kErrorListControls, true},
 };
 
 }  // namespace

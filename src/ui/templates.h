@@ -84,6 +84,10 @@ struct DialogTemplate {
   const char16_t* fontName = u"";
   int fontPointSize = 0;
   std::span<const ControlTemplate> controls;  // in tab order
+  // The Qt rendering lets the user resize the dialog (and shrinks it to fit
+  // a small screen): its list or text box takes the change, the controls
+  // below it keep to the bottom edge.
+  bool resizable = false;
 };
 
 inline constexpr int kMainDialogId = 129;

@@ -48,12 +48,36 @@ inline constexpr std::uint32_t BN_CLICKED = 0;
 inline constexpr std::uint32_t NM_DBLCLK = static_cast<std::uint32_t>(-3);
 #endif
 
+// WM_NOTIFY code of Enter in a list view (which asks for Enter only while a
+// line is selected; see ListView::ReportEnterKey).
+#ifndef NM_RETURN
+inline constexpr std::uint32_t NM_RETURN = static_cast<std::uint32_t>(-4);
+#endif
+
+// WM_NOTIFY code by which a list view asks for the tip of a line.
+#ifndef LVN_GETINFOTIPW
+inline constexpr std::uint32_t LVN_GETINFOTIPW = static_cast<std::uint32_t>(-158);
+#endif
+
 // The header every WM_NOTIFY carries in its second parameter; the same
 // layout as the Win32 NMHDR.
 struct NotifyHeader {
   WindowHandle hwndFrom = nullptr;
   std::uintptr_t idFrom = 0;
   std::uint32_t code = 0;
+};
+
+// The record of LVN_GETINFOTIPW, laid out as the Win32 NMLVGETINFOTIPW: the
+// receiver writes the tip, at most textMax units with its terminating zero,
+// into `text`.
+struct ListViewInfoTip {
+  NotifyHeader header;
+  std::uint32_t flags = 0;
+  char16_t* text = nullptr;
+  int textMax = 0;
+  int item = -1;
+  int subItem = 0;
+  std::intptr_t lParam = 0;
 };
 
 // The halves of a message parameter.

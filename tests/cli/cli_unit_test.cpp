@@ -148,13 +148,15 @@ TEST(ReportTest, JsonHoldsRowsTotalsAndTheCancelFlag) {
   row.folder = u"/in";
   row.status = FolderStatus::HasErrors;
   row.soundCount = 2;
-  row.AddErrorFile(u"bad.wav");
+  row.AddErrorFile(u"bad.wav", U16("24ビットのWAVは変換できません"));
+  row.errorFiles.push_back(u"odd.bmp");  // a row filled without a reason list
   const RunTotals totals{3, 1000, 400};
   EXPECT_EQ(
       ResultJsonText({row}, totals, true),
       "{\"rows\": [{\"folder\": \"/in\", \"status\": \"エラーあり\", \"bmsCount\": 0, \"soundCount\": 2, "
-      "\"imageCount\": 0, \"copiedCount\": 0, \"skippedCount\": 0, \"errorCount\": 1, "
-      "\"errorFiles\": [\"bad.wav\"], \"keptFiles\": []}], "
+      "\"imageCount\": 0, \"copiedCount\": 0, \"skippedCount\": 0, \"errorCount\": 2, "
+      "\"errorFiles\": [\"bad.wav\", \"odd.bmp\"], "
+      "\"errorReasons\": [\"24ビットのWAVは変換できません\", \"\"], \"keptFiles\": []}], "
       "\"totals\": {\"files\": 3, \"bytesRead\": 1000, \"bytesWritten\": 400, \"skipped\": 0}, "
       "\"cancelled\": true}\n");
 }
@@ -179,7 +181,8 @@ TEST(ReportTest, KeptFilesAndMissingReferencesAreListedUnderTheirFolder) {
               "\"keptFiles\": [\"adpcm.wav\"], \"missingReferences\": [{\"chart\": \"a.bms\", \"line\": 12, "
               "\"command\": \"#WAV0C\", \"value\": \"sub\\\\snare.wav\", \"missingInInput\": false}, "
               "{\"chart\": \"b.bmson\", \"line\": \"sound_channels[4].name\", \"command\": "
-              "\"sound_channels[].name\", \"value\": \"k.ogg\", \"missingInInput\": true}]}"),
+              "\"sound_channels[].name\", \"value\": \"k.ogg\", \"missingInInput\": true}], "
+              "\"unreferencedFiles\": [], \"unreferencedBytes\": 0}"),
       std::string::npos);
   EXPECT_TRUE(OutputLostReferences({row}));
   row.missingReferences.erase(row.missingReferences.begin());
@@ -195,6 +198,31 @@ TEST(ReportTest, TotalsLineGivesTheSpaceSaved) {
             "total: 1 files, 100 bytes read, 150 bytes written, -50.0% saved\n");
   EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 50, 7}),
             "total: 1 files, 7 skipped, 100 bytes read, 50 bytes written, 50.0% saved\n");
+  EXPECT_EQ(TotalsLineText(RunTotals{1, 100, 50, 0, 30}, true),
+            "total: 1 files, 100 bytes read, 50 bytes written, 50.0% saved, 30 bytes unreferenced\n");
+}
+
+// Each failed file with its reason, and after a check the files no chart
+// names with their bytes, in the table and in the JSON.
+TEST(ReportTest, ReasonsAndUnreferencedFilesAreReported) {
+  FolderResult row;
+  row.folder = u"/in";
+  row.status = FolderStatus::HasErrors;
+  row.AddErrorFile(u"deep.wav", U16("24ビットのWAVは変換できません"));
+  row.AddErrorFile(u"odd.bmp");
+  row.unreferencedFiles = {u"unused.wav", u"spare.bmp"};
+  row.unreferencedBytes = 1234;
+  const RunTotals totals{0, 0, 0, 0, 1234};
+  const std::string table = ResultTableText({row}, totals, false, true);
+  EXPECT_NE(table.find("\nエラーファイル一覧: /in\n  deep.wav: 24ビットのWAVは変換できません\n  odd.bmp\n\n"
+                       "unreferenced (1234 bytes): /in\n  unused.wav\n  spare.bmp\n\n"),
+            std::string::npos)
+      << table;
+  const std::string json = ResultJsonText({row}, totals, false, true);
+  EXPECT_NE(json.find("\"unreferencedFiles\": [\"unused.wav\", \"spare.bmp\"], \"unreferencedBytes\": 1234}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"skipped\": 0, \"unreferencedBytes\": 1234}"), std::string::npos) << json;
 }
 
 TEST(ReportTest, TableAlignsWideCharactersAndListsFailedNames) {

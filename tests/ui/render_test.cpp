@@ -185,6 +185,11 @@ class RenderTest : public QObject {
       mainShot = Shoot(dialog, "main");
       mainCut = CutTexts(dialog) + Overlaps(dialog);
       Click(dialog, Main::SoundOgg);
+      // Three dialog units between the folder label's colon and its box.
+      const QLabel* label = WidgetOfDialog(dialog)->findChild<QLabel*>();  // 入力フォルダ:
+      const int gap = ControlWidget(dialog, Main::InputFolder)->x() - label->x() -
+                      label->fontMetrics().horizontalAdvance(label->text());
+      if (gap < DialogUnitsOf(label->font()).X(3)) mainCut << label->text() + " touches its box";
       Click(dialog, Main::Start);
       dialog.EndModal(2);
     };
@@ -223,6 +228,11 @@ class RenderTest : public QObject {
          {u"壊れた音.wav", u"bg_broken.bmp"}},
         {u"/home/user/BMS/曲集/書けない", FolderStatus::FolderCreationFailed, {0, 0, 0, 0}, {}},
         {u"/home/user/BMS/曲集/途中", FolderStatus::Cancelled, {1, 12, 0, 0}, {}},
+        {u"/home/user/BMS/とても長い名前の曲集フォルダ/さらに長い名前のアーティストのフォルダ/"
+         u"いちばん長い名前の曲のフォルダ_extended_mix",
+         FolderStatus::Ok,
+         {1, 3, 0, 0},
+         {}},
     };
     for (const auto& spec : kRows) {
       FolderResult row;
@@ -232,19 +242,46 @@ class RenderTest : public QObject {
       row.soundCount = spec.counts[1];
       row.imageCount = spec.counts[2];
       row.copiedCount = spec.counts[3];
-      for (const std::u16string& name : spec.errors) row.AddErrorFile(name);
+      for (const std::u16string& name : spec.errors) row.AddErrorFile(name, u"24ビットのWAVは変換できません");
+      if (!spec.errors.empty()) {
+        row.keptFiles = {u"adpcm.wav"};
+        row.missingReferences = {{u"譜面.bms", 12, u"", u"#WAV0C", u"snare.wav", false}};
+        row.unreferencedFiles = {u"未使用.wav", u"spare.bmp"};
+        row.unreferencedBytes = 123456;
+      }
       results.AddRow(row);
     }
+    results.totals = RunTotals{215, 123456789, 23456789, 0, 123456};
+    results.referencesChecked = true;
     QImage resultShot, errorShot;
     QStringList resultCut;
     DialogScript script;
     script.actions[kResultDialogId] = [&](DialogBase&) {
       auto* tree = static_cast<QTreeWidget*>(WidgetOf(results.list.window));
-      const QRect line = tree->visualItemRect(tree->topLevelItem(2));
-      QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, line.center());
+      // Near the line's start: a dialog shrunk to the screen shows the
+      // table's left part.
+      const QPoint line(10, tree->visualItemRect(tree->topLevelItem(2)).center().y());
+      QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, line);
       resultShot = Shoot(results, "results");
       resultCut = CutTexts(results);
-      QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, line.center());
+      // The totals wrap into the lines of their label, none cut off (a
+      // dialog shrunk to a small screen shortens them in the middle).
+      const QWidget* totals = ControlWidget(results, ResultDialogIds::Totals);
+      const QString text = Q(ControlText(results.Item(ResultDialogIds::Totals)));
+      const QRect needed =
+          totals->fontMetrics().boundingRect(QRect(0, 0, totals->width(), 10000), Qt::TextWrapAnywhere, text);
+      const bool designedWidth = totals->width() >= DialogUnitsOf(totals->font()).X(432);
+      if (designedWidth && needed.height() > totals->height())
+        resultCut << QString("totals need %1 px").arg(needed.height());
+      // The close button lies inside the dialog, and the dialog on the screen.
+      const QWidget* window = WidgetOfDialog(results);
+      const QWidget* close = ControlWidget(results, IDCANCEL);
+      if (!window->rect().contains(close->geometry())) resultCut << "閉じる is outside the dialog";
+      if (window->minimumSize().boundedTo(window->screen()->availableSize()) == window->minimumSize() &&
+          !window->screen()->availableGeometry().contains(window->frameGeometry())) {
+        resultCut << "the dialog does not fit the screen";
+      }
+      QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, line);
       PressKey(results, Qt::Key_Escape);
     };
     script.actions[kErrorListDialogId] = [&](DialogBase& d) {

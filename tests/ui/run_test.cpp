@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "job/folder_result.h"
 #include "job/messages.h"
+#include "list_view_queries.h"
 #include "support/held_threads.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
@@ -24,6 +26,8 @@
 #include "ui_test_support.h"
 #include "util/path.h"
 #include "util/thread.h"
+
+Q_DECLARE_METATYPE(FolderResult)
 
 namespace fs = std::filesystem;
 namespace Main = MainDialogIds;
@@ -139,16 +143,16 @@ class RunTest : public QObject {
     script.actions[kResultDialogId] = [&](DialogBase& d) {
       auto& results = static_cast<ResultDialog&>(d);
       ListView& list = results.list;
-      for (int c = 0; c < list.ColumnCount(); ++c) {
-        headers << Q(list.ColumnHeader(c));
-        widths << list.ColumnWidth(c);
+      for (int c = 0; c < ListColumnCount(list); ++c) {
+        headers << Q(ListColumnHeader(list, c));
+        widths << ListColumnWidth(list, c);
       }
-      for (int i = 0; i < list.ItemCount(); ++i) {
+      for (int i = 0; i < ListItemCount(list); ++i) {
         std::vector<QString> cells;
-        for (int c = 0; c < list.ColumnCount(); ++c) cells.push_back(Q(list.ItemText(i, c)));
+        for (int c = 0; c < ListColumnCount(list); ++c) cells.push_back(Q(ListItemText(list, i, c)));
         table.push_back(cells);
       }
-      extendedStyle = list.ExtendedStyle();
+      extendedStyle = ListExtendedStyle(list);
       auto* tree = static_cast<QTreeWidget*>(WidgetOf(list.window));
       DoubleClickLine(*tree, 1);  // the failing folder
       DoubleClickLine(*tree, 0);
@@ -183,7 +187,7 @@ class RunTest : public QObject {
 
     QCOMPARE(headers, QStringList({"対象フォルダ", "処理結果", "BMS", "音声", "画像", "無変換", "エラー"}));
     QCOMPARE(widths, QList<int>({480, 100, 45, 45, 45, 55, 55}));
-    QCOMPARE(extendedStyle, kListViewFullRowSelect);
+    QCOMPARE(extendedStyle, kListViewFullRowSelect | kListViewInfoTip);
     QCOMPARE(table.size(), size_t(2));
     QCOMPARE(table[0], std::vector<QString>({Q(PathText(input)), "OK", "1", "1", "1", "1", "0"}));
     QCOMPARE(table[1], std::vector<QString>({Q(subFolder), "エラーあり", "0", "1", "0", "0", "2"}));
@@ -452,6 +456,96 @@ class RunTest : public QObject {
     QCOMPARE(Q(ErrorListText(row)), text);
   }
 
+  void middleElided_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("fits whole") << "/songs/A" << 8 << "/songs/A";
+    QTest::newRow("keeps start and end") << "/songs/A/very/long/name" << 11 << "/song…/name";
+    QTest::newRow("the end gets the odd unit") << "/songs/A/very/long/name" << 12 << "/song…g/name";
+    QTest::newRow("head never splits a pair") << "a😀bcdef😀g" << 6 << "a…😀g";
+    QTest::newRow("tail never splits a pair") << "a😀bcdef😀g" << 4 << "a…g";
+    QTest::newRow("no room leaves the ellipsis") << "abcdef" << 0 << "…";
+  }
+
+  // One pixel per unit, so the rows can count.
+  void middleElided() {
+    QFETCH(QString, text);
+    QFETCH(int, room);
+    QFETCH(QString, shown);
+    const auto units = [](const std::u16string& t) { return static_cast<int>(t.size()); };
+    QCOMPARE(Q(MiddleElided(text.toStdU16String(), room, units)), shown);
+  }
+
+  void errorListSections_data() {
+    QTest::addColumn<FolderResult>("row");
+    QTest::addColumn<QString>("text");
+    FolderResult reasons;
+    reasons.AddErrorFile(u"deep.wav", u"24ビットのWAVは変換できません");
+    reasons.AddErrorFile(u"odd.bmp");
+    QTest::newRow("reason after the name, none where unknown")
+        << reasons << "deep.wav — 24ビットのWAVは変換できません\r\nodd.bmp\r\n";
+    FolderResult all = reasons;
+    all.keptFiles = {u"adpcm.wav"};
+    all.missingReferences = {{u"a.bms", 12, u"", u"#WAV0C", u"snare.wav", false},
+                             {u"b.bmson", 0, u"sound_channels[4].name", u"", u"k.ogg", true}};
+    all.unreferencedFiles = {u"unused.wav", u"spare.bmp"};
+    all.unreferencedBytes = 2048;
+    QTest::newRow("every section in order")
+        << all
+        << "deep.wav — 24ビットのWAVは変換できません\r\nodd.bmp\r\n\r\n"
+           "変換せずにコピーしたファイル:\r\n  adpcm.wav\r\n\r\n"
+           "プレイヤーが見つけられない参照:\r\n  a.bms 12行目 #WAV0C snare.wav\r\n"
+           "  b.bmson sound_channels[4].name k.ogg（入力フォルダにもありません）\r\n\r\n"
+           "どの譜面も使わないファイル (2048 バイト):\r\n  unused.wav\r\n  spare.bmp\r\n";
+  }
+
+  void errorListSections() {
+    QFETCH(FolderResult, row);
+    QFETCH(QString, text);
+    QCOMPARE(Q(ErrorListText(row)), text);
+  }
+
+  // Enter on a selected line opens its list and leaves the table open; a
+  // long folder reads by its start and end, its tip gives it whole.
+  void enterOpensTheListAndTheTipGivesTheWholeFolder() {
+    const std::u16string longFolder = u"/home/user/BMS/" + std::u16string(80, u'長') + u"/最後の曲";
+    ResultDialog results;
+    for (const std::u16string& folder : {longFolder, std::u16string(u"/songs/b")}) {
+      FolderResult row;
+      row.folder = folder;
+      row.AddErrorFile(u"x.wav", u"理由");
+      results.AddRow(row);
+    }
+    QStringList opened;
+    bool openAfterEnter = false;
+    QString cell, tip;
+    DialogScript script;
+    script.actions[kResultDialogId] = [&](DialogBase& d) {
+      auto* tree = static_cast<QTreeWidget*>(WidgetOf(results.list.window));
+      cell = Q(ListItemText(results.list, 0, 0));
+      const QPoint first(10, tree->visualItemRect(tree->topLevelItem(0)).center().y());
+      QHelpEvent help(QEvent::ToolTip, first, tree->viewport()->mapToGlobal(first));
+      QApplication::sendEvent(tree->viewport(), &help);
+      tip = QToolTip::text();
+      SelectListItem(results.list, 1, true);
+      tree->setFocus();
+      PressKey(d, Qt::Key_Return);
+      openAfterEnter = WidgetOfDialog(d)->isVisible();
+      PressKey(d, Qt::Key_Escape);
+    };
+    script.actions[kErrorListDialogId] = [&](DialogBase& d) {
+      opened << Q(ControlText(d.Item(ResultDialogIds::ErrorText)));
+      PressKey(d, Qt::Key_Return);
+    };
+    QCOMPARE(int(results.RunModal(nullptr)), IDCANCEL);
+    QCOMPARE(opened, QStringList({"x.wav — 理由\r\n"}));
+    QVERIFY(openAfterEnter);
+    QVERIFY2(cell.startsWith("/home/user/") && cell.endsWith("長/最後の曲") && cell.contains("…"),
+             qPrintable(cell));
+    QCOMPARE(tip, Q(longFolder));
+  }
+
   void doubleClickOpensTheFirstSelectedLine() {
     ResultDialog results;
     for (int i = 0; i < 3; ++i) {
@@ -467,16 +561,19 @@ class RunTest : public QObject {
       NotifyHeader header{results.list.window, static_cast<std::uintptr_t>(ResultDialogIds::Table),
                           NM_DBLCLK};
       const auto lParam = reinterpret_cast<std::intptr_t>(&header);
-      results.list.SelectItem(0, false);
+      SelectListItem(results.list, 0, false);
       withoutSelection = results.SendToDialog(WM_NOTIFY, header.idFrom, lParam);
-      results.list.SelectItem(2, true);
-      results.list.SelectItem(1, true);
+      SelectListItem(results.list, 2, true);
+      SelectListItem(results.list, 1, true);
       results.SendToDialog(WM_NOTIFY, header.idFrom, lParam);
       // Another control's double-click, or another code, is not ours.
       NotifyHeader other{nullptr, 999, NM_DBLCLK};
       results.SendToDialog(WM_NOTIFY, 999, reinterpret_cast<std::intptr_t>(&other));
       NotifyHeader click{results.list.window, header.idFrom, static_cast<std::uint32_t>(-2)};
       results.SendToDialog(WM_NOTIFY, header.idFrom, reinterpret_cast<std::intptr_t>(&click));
+      // With no line selected, Enter keeps its meaning in the table.
+      SelectListItem(results.list, 1, false);
+      SelectListItem(results.list, 2, false);
       PressKey(results, Qt::Key_Return);
     };
     script.actions[kErrorListDialogId] = [&](DialogBase& d) {

@@ -42,6 +42,11 @@ void ShowProgress(QProgressBar& bar) {
   }
 }
 
+// The padding the item delegate puts around a cell's text, both sides.
+int CellMargins(const QTreeWidget& list) {
+  return 2 * (list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1);
+}
+
 int ClampedPosition(const QProgressBar& bar, int position) {
   const int low = bar.property("low").toInt();
   const int high = bar.property("high").toInt();
@@ -179,8 +184,7 @@ bool ListView::SetItemText(int item, int subItem, const std::u16string& text) {
   // The short value columns (all but the first, which holds paths) widen to
   // show their widest cell whole; the status words are the longest of them.
   if (subItem > 0) {
-    const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
-    const int needed = list->fontMetrics().horizontalAdvance(ToQString(text)) + margins;
+    const int needed = list->fontMetrics().horizontalAdvance(ToQString(text)) + CellMargins(*list);
     if (list->columnWidth(subItem) < needed) list->setColumnWidth(subItem, needed);
   }
   return true;
@@ -204,42 +208,17 @@ void ListView::SetExtendedStyle(std::uint32_t style) {
   list->setAllColumnsShowFocus((style & kListViewFullRowSelect) != 0);
 }
 
-int ListView::ItemCount() const {
-  auto* list = As<ReportList>(window);
-  return list ? list->topLevelItemCount() : 0;
-}
-
-int ListView::ColumnCount() const {
-  auto* list = As<ReportList>(window);
-  return list ? list->columnCount() : 0;
-}
-
-std::u16string ListView::ColumnHeader(int column) const {
-  auto* list = As<ReportList>(window);
-  if (!list || column < 0 || column >= list->columnCount()) return {};
-  return FromQString(list->headerItem()->text(column));
-}
-
-int ListView::ColumnWidth(int column) const {
+int ListView::CellTextWidth(int column) const {
   auto* list = As<ReportList>(window);
   if (!list || column < 0 || column >= list->columnCount()) return 0;
-  return list->columnWidth(column);
+  return list->columnWidth(column) - CellMargins(*list);
 }
 
-std::u16string ListView::ItemText(int item, int subItem) const {
+int ListView::TextWidth(const std::u16string& text) const {
   auto* list = As<ReportList>(window);
-  if (!list || item < 0 || subItem < 0) return {};
-  QTreeWidgetItem* line = list->topLevelItem(item);
-  return line ? FromQString(line->text(subItem)) : std::u16string();
+  return list ? list->fontMetrics().horizontalAdvance(ToQString(text)) : 0;
 }
 
-std::uint32_t ListView::ExtendedStyle() const {
-  auto* list = As<ReportList>(window);
-  return list ? list->extendedStyle : 0;
-}
-
-void ListView::SelectItem(int item, bool selected) {
-  auto* list = As<ReportList>(window);
-  if (!list) return;
-  if (QTreeWidgetItem* line = list->topLevelItem(item)) line->setSelected(selected);
+void ListView::ReportEnterKey() {
+  if (auto* list = As<ReportList>(window)) list->reportsEnter = true;
 }

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,11 +18,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTextLayout>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+
+#include "ui/controls.h"
 
 namespace {
 
@@ -111,13 +117,51 @@ void StaticText::paintEvent(QPaintEvent*) {
 ReportList::ReportList(QtDialog& dialog, int id, QWidget* parent)
     : QTreeWidget(parent), dialog_(dialog), id_(id) {}
 
+std::intptr_t ReportList::Notify(NotifyHeader& header) {
+  header.hwndFrom = HandleOf(this);
+  header.idFrom = static_cast<std::uintptr_t>(id_);
+  return dialog_.Route(WM_NOTIFY, header.idFrom, reinterpret_cast<std::intptr_t>(&header));
+}
+
 void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {
   QTreeWidget::mouseDoubleClickEvent(event);
   NotifyHeader header;
-  header.hwndFrom = HandleOf(this);
-  header.idFrom = static_cast<std::uintptr_t>(id_);
   header.code = NM_DBLCLK;
-  dialog_.Route(WM_NOTIFY, header.idFrom, reinterpret_cast<std::intptr_t>(&header));
+  Notify(header);
+}
+
+void ReportList::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && reportsEnter && !selectedItems().isEmpty()) {
+    NotifyHeader header;
+    header.code = NM_RETURN;
+    Notify(header);
+    return;
+  }
+  // Anything else, Enter without a selected line too, goes on to the dialog.
+  QTreeWidget::keyPressEvent(event);
+}
+
+bool ReportList::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip || (extendedStyle & kListViewInfoTip) == 0) {
+    return QTreeWidget::viewportEvent(event);
+  }
+  auto* help = static_cast<QHelpEvent*>(event);
+  const QModelIndex index = indexAt(help->pos());
+  char16_t buffer[1024] = {};
+  ListViewInfoTip tip;
+  tip.header.code = LVN_GETINFOTIPW;
+  tip.text = buffer;
+  tip.textMax = static_cast<int>(std::size(buffer));
+  tip.item = index.isValid() ? index.row() : -1;
+  if (tip.item >= 0) Notify(tip.header);
+  const QString text = QString::fromUtf16(buffer);
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+  }
+  return true;
 }
 
 QtDialog::QtDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
@@ -138,7 +182,15 @@ void QtDialog::Build() {
   const QFont font = DialogFont();
   setFont(font);
   const DialogUnits units = DialogUnitsOf(font);
-  setFixedSize(units.X(template_.width), units.Y(template_.height));
+  const QSize designed(units.X(template_.width), units.Y(template_.height));
+  if (template_.resizable) {
+    resize(designed);
+    setMinimumSize(designed / 2);
+    setSizeGripEnabled(true);
+  } else {
+    setFixedSize(designed);
+  }
+  const DialogUnitRect* stretched = nullptr;
 
   QButtonGroup* radioGroup = nullptr;
   for (const ControlTemplate& control : template_.controls) {
@@ -264,6 +316,69 @@ void QtDialog::Build() {
     }
     widget->setGeometry(units.X(control.rect.x), units.Y(control.rect.y), width, height);
     if (control.id != kNoControlId) controls_[control.id] = widget;
+
+    if (template_.resizable) {
+      // The list or text box takes the size change; what lies below it
+      // keeps to the bottom edge, buttons to the right one, labels widen.
+      Anchor anchor = Anchor::Fixed;
+      const bool area = control.kind == ControlKind::ListView ||
+                        (control.kind == ControlKind::EditBox && Has(style, ControlStyle::EditMultiLine));
+      if (area && stretched == nullptr) {
+        anchor = Anchor::Stretch;
+        stretched = &control.rect;
+      } else if (stretched != nullptr && control.rect.y >= stretched->y + stretched->height) {
+        anchor = control.kind == ControlKind::PushButton ? Anchor::BottomRight : Anchor::BottomWide;
+      }
+      anchored_.push_back({widget, widget->geometry(), anchor});
+    }
+  }
+  designedSize_ = designed;
+  SpaceLabelsFromTheirFields(units);
+}
+
+void QtDialog::SpaceLabelsFromTheirFields(const DialogUnits& units) {
+  // A label whose text ran wider than its template rectangle would touch
+  // the field right of it on its line: the field starts a little later and
+  // keeps its right edge.
+  const int gap = units.X(3);
+  for (const ControlTemplate& label : template_.controls) {
+    if (label.kind != ControlKind::Label || label.text[0] == u'\0') continue;
+    const int labelRight =
+        units.X(label.rect.x) + QFontMetrics(font()).horizontalAdvance(ToQString(label.text));
+    for (const ControlTemplate& field : template_.controls) {
+      const bool sameLine =
+          field.rect.y < label.rect.y + label.rect.height && label.rect.y < field.rect.y + field.rect.height;
+      if (&field == &label || !sameLine || field.rect.x < label.rect.x + label.rect.width) continue;
+      QWidget* widget = Control(field.id);
+      if (widget == nullptr || widget->x() >= labelRight + gap) continue;
+      const int shift = labelRight + gap - widget->x();
+      widget->setGeometry(widget->x() + shift, widget->y(), std::max(1, widget->width() - shift),
+                          widget->height());
+    }
+  }
+}
+
+void QtDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const int dw = width() - designedSize_.width();
+  const int dh = height() - designedSize_.height();
+  for (const AnchoredControl& control : anchored_) {
+    QRect rect = control.designed;
+    switch (control.anchor) {
+      case Anchor::Fixed:
+        break;
+      case Anchor::Stretch:
+        rect.setSize(rect.size() + QSize(dw, dh));
+        break;
+      case Anchor::BottomRight:
+        rect.translate(dw, dh);
+        break;
+      case Anchor::BottomWide:
+        rect.translate(0, dh);
+        rect.setWidth(std::max(1, rect.width() + dw));
+        break;
+    }
+    control.widget->setGeometry(rect);
   }
 }
 
@@ -344,6 +459,19 @@ std::intptr_t DialogBase::RunModal(WindowHandle parent) {
     result = dialog.EndResult();
   } else {
     if (const QScreen* screen = dialog.screen()) {
+      // A dialog the user may resize shrinks to fit a small screen, so that
+      // its buttons stay in reach.
+      if (dialogTemplate->resizable) {
+        // Before the window is shown the window manager has not told its
+        // frame yet; then the style's title bar and frame stand in for it.
+        QSize decoration = dialog.frameGeometry().size() - dialog.size();
+        if (decoration.isNull()) {
+          const int frameWidth = dialog.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+          decoration =
+              QSize(2 * frameWidth, dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight) + frameWidth);
+        }
+        dialog.resize(dialog.size().boundedTo(screen->availableGeometry().size() - decoration));
+      }
       QRect frame = dialog.frameGeometry();
       frame.moveCenter(screen->availableGeometry().center());
       dialog.move(frame.topLeft());

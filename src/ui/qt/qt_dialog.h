@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ui/dialog_base.h"
 #include "ui/templates.h"
@@ -62,16 +63,22 @@ class StaticText : public QLabel {
 };
 
 // A report-view list whose double-click is passed to its dialog as a
-// WM_NOTIFY, also on empty space.
+// WM_NOTIFY, also on empty space; so are Enter on a selected line (once
+// asked for) and, with the info-tip style, the question for a line's tip.
 class ReportList : public QTreeWidget {
  public:
   ReportList(QtDialog& dialog, int id, QWidget* parent);
   std::uint32_t extendedStyle = 0;
+  bool reportsEnter = false;
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
+  std::intptr_t Notify(NotifyHeader& header);
+
   QtDialog& dialog_;
   int id_;
 };
@@ -102,11 +109,23 @@ class QtDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void accept() override;
   void reject() override;
 
  private:
   void Build();
+  void SpaceLabelsFromTheirFields(const DialogUnits& units);
+
+  // How a control of a resizable dialog follows its size.
+  enum class Anchor { Fixed, Stretch, BottomRight, BottomWide };
+  struct AnchoredControl {
+    QWidget* widget;
+    QRect designed;  // its geometry at the designed size
+    Anchor anchor;
+  };
+  std::vector<AnchoredControl> anchored_;
+  QSize designedSize_;
 
   const DialogTemplate& template_;
   std::map<int, QWidget*> controls_;

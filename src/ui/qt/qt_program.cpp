@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -95,7 +96,10 @@ bool ConfigureApplication() {
   QApplication::setWindowIcon(ProgramIcon());
   QApplication::setFont(DialogFont());
   // The program speaks Japanese only, so Qt's standard texts follow it
-  // rather than the user's locale.
+  // rather than the user's locale: the translations for the words, the
+  // locale for what Qt formats itself (the dates and sizes of the folder
+  // browser).
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   static QPointer<QTranslator> translator;
   if (translator) return true;
   auto* loaded = new QTranslator(QCoreApplication::instance());

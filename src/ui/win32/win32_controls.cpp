@@ -7,9 +7,15 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <cstddef>
 #include <vector>
 
 #include "ui/controls.h"
+
+// The dialogs read the list's tip request through the portable record.
+static_assert(sizeof(ListViewInfoTip) == sizeof(NMLVGETINFOTIPW));
+static_assert(offsetof(ListViewInfoTip, text) == offsetof(NMLVGETINFOTIPW, pszText));
+static_assert(offsetof(ListViewInfoTip, item) == offsetof(NMLVGETINFOTIPW, iItem));
 
 namespace {
 
@@ -21,10 +27,49 @@ LRESULT Send(WindowHandle control, UINT message, WPARAM wParam = 0, LPARAM lPara
 
 std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-std::u16string FromBuffer(const wchar_t* text) { return std::u16string(text, text + lstrlenW(text)); }
+// A cell's text leaves out its padding, six pixels a side.
+constexpr int kCellPadding = 12;
 
-// Texts read back from a list view are limited to what a cell shows.
-constexpr int kCellBuffer = 1024;
+// Column widths are pixels of the 96-dpi layout, where the dialog font's
+// average character (one horizontal dialog base unit, four dialog units) is
+// 6 pixels. The dialog manager sizes everything else by the font, so the
+// columns follow it: at 144 dpi the headers grow with their text.
+constexpr int kLayoutBaseUnit = 6;
+
+int ScaledToDialogFont(WindowHandle list, int width) {
+  HWND dialog = GetParent(Hwnd(list));
+  RECT base{0, 0, 4, 8};
+  if (dialog == nullptr || !MapDialogRect(dialog, &base) || base.right <= 0) return width;
+  return MulDiv(width, base.right, kLayoutBaseUnit);
+}
+
+// The list asks the dialog manager for Enter while a line is selected, so
+// that Enter reaches it, and tells its dialog NM_RETURN, instead of pressing
+// the default button.
+constexpr UINT_PTR kEnterSubclassId = 1;
+
+LRESULT CALLBACK WantEnterWhenSelected(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR) {
+  if (message == WM_GETDLGCODE && lParam != 0) {
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    if (key->message == WM_KEYDOWN && key->wParam == VK_RETURN &&
+        SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+      return DefSubclassProc(list, message, wParam, lParam) | DLGC_WANTMESSAGE;
+    }
+  }
+  // The list tells its dialog itself, the same way on every comctl32
+  // (some send NM_RETURN only with a focused line).
+  if (message == WM_KEYDOWN && wParam == VK_RETURN && SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+    NMHDR header{};
+    header.hwndFrom = list;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    header.code = NM_RETURN;
+    SendMessageW(GetParent(list), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(list, WantEnterWhenSelected, kEnterSubclassId);
+  return DefSubclassProc(list, message, wParam, lParam);
+}
 
 }  // namespace
 
@@ -92,7 +137,7 @@ int ListView::InsertColumn(int index, const std::u16string& header, int width, i
   LVCOLUMNW column{};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
-  column.cx = width;
+  column.cx = ScaledToDialogFont(window, width);
   column.pszText = text.data();
   column.cchTextMax = static_cast<int>(text.size());
   column.iSubItem = subItem;
@@ -120,10 +165,10 @@ bool ListView::SetItemText(int item, int subItem, const std::u16string& text) {
     return false;
   // The short value columns (all but the first, which holds paths) widen to
   // show their widest cell whole; the status words are the longest of them.
-  // The string width leaves out the cell's padding, six pixels a side.
   if (subItem > 0) {
     const int needed =
-        static_cast<int>(Send(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(wide.c_str()))) + 12;
+        static_cast<int>(Send(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(wide.c_str()))) +
+        kCellPadding;
     if (Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(subItem), 0) < needed) {
       Send(window, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(subItem), MAKELPARAM(needed, 0));
     }
@@ -141,53 +186,17 @@ void ListView::SetExtendedStyle(std::uint32_t style) {
   if (window != nullptr) Send(window, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
 }
 
-int ListView::ItemCount() const {
-  return window == nullptr ? 0 : static_cast<int>(Send(window, LVM_GETITEMCOUNT));
-}
-
-int ListView::ColumnCount() const {
+int ListView::CellTextWidth(int column) const {
   if (window == nullptr) return 0;
-  HWND header = reinterpret_cast<HWND>(Send(window, LVM_GETHEADER));
-  return header == nullptr ? 0 : static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  return static_cast<int>(Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column))) - kCellPadding;
 }
 
-std::u16string ListView::ColumnHeader(int column) const {
-  if (window == nullptr) return std::u16string();
-  wchar_t buffer[kCellBuffer] = {};
-  LVCOLUMNW query{};
-  query.mask = LVCF_TEXT;
-  query.pszText = buffer;
-  query.cchTextMax = kCellBuffer;
-  if (!Send(window, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&query))) {
-    return std::u16string();
-  }
-  return FromBuffer(buffer);
+int ListView::TextWidth(const std::u16string& text) const {
+  if (window == nullptr) return 0;
+  const std::wstring wide = Wide(text);
+  return static_cast<int>(Send(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(wide.c_str())));
 }
 
-int ListView::ColumnWidth(int column) const {
-  return window == nullptr ? 0
-                           : static_cast<int>(Send(window, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
-}
-
-std::u16string ListView::ItemText(int item, int subItem) const {
-  if (window == nullptr) return std::u16string();
-  wchar_t buffer[kCellBuffer] = {};
-  LVITEMW query{};
-  query.iSubItem = subItem;
-  query.pszText = buffer;
-  query.cchTextMax = kCellBuffer;
-  Send(window, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&query));
-  return FromBuffer(buffer);
-}
-
-std::uint32_t ListView::ExtendedStyle() const {
-  return window == nullptr ? 0 : static_cast<std::uint32_t>(Send(window, LVM_GETEXTENDEDLISTVIEWSTYLE));
-}
-
-void ListView::SelectItem(int item, bool selected) {
-  if (window == nullptr) return;
-  LVITEMW state{};
-  state.stateMask = LVIS_SELECTED;
-  state.state = selected ? LVIS_SELECTED : 0;
-  Send(window, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&state));
+void ListView::ReportEnterKey() {
+  if (window != nullptr) SetWindowSubclass(Hwnd(window), WantEnterWhenSelected, kEnterSubclassId, 0);
 }
