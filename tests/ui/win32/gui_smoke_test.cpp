@@ -376,7 +376,8 @@ struct BrowserCloser {
   static DWORD WINAPI Run(LPVOID data) {
     auto* self = static_cast<BrowserCloser*>(data);
     HWND browser = nullptr;
-    self->sawBrowser = WaitFor([&] { return (browser = FindDialogOfThread(self->uiThread, nullptr)) != nullptr; });
+    self->sawBrowser =
+        WaitFor([&] { return (browser = FindDialogOfThread(self->uiThread, nullptr)) != nullptr; });
     if (!self->sawBrowser) return 1;
     HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
     self->sawSelection = WaitFor([&] { return TreeView_GetSelection(tree) != nullptr; });
