@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -168,91 +169,52 @@ TEST(ManifestResourceTest, AsksForCommonControlsSix) {
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
 }
 
-// The loader reads the DPI settings from the manifest: per monitor (version
-// 2 where Windows knows it), and per monitor for Windows before the newer
-// setting. A wrong namespace or a typo leaves the process unaware, and
-// Windows would stretch the dialogs as a bitmap.
-std::wstring ManifestSetting(const wchar_t* space, const wchar_t* name) {
-  wchar_t value[128] = {};
-  SIZE_T written = 0;
-  if (!QueryActCtxSettingsW(0, nullptr, space, name, value, 128, &written)) return L"<none>";
-  return value;
+// The loader finds the DPI settings in the manifest (a wrong namespace
+// leaves the process unaware, and Windows stretches the dialogs as bitmaps).
+std::wstring Setting(const wchar_t* year, const wchar_t* name) {
+  wchar_t value[64] = {};
+  const std::wstring space = std::wstring(L"http://schemas.microsoft.com/SMI/") + year + L"/WindowsSettings";
+  return QueryActCtxSettingsW(0, nullptr, space.c_str(), name, value, 64, nullptr) ? value : L"<none>";
 }
 
 TEST(ManifestResourceTest, DeclaresPerMonitorDpiAwareness) {
-  EXPECT_EQ(ManifestSetting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
-            L"PerMonitorV2, PerMonitor");
-  EXPECT_EQ(ManifestSetting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
-            L"true/pm");
+  EXPECT_EQ(Setting(L"2016", L"dpiAwareness"), L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(Setting(L"2005", L"dpiAware"), L"true/pm");
 }
 
-// A build-tree path as Wine sees it: the Unix root is drive Z:.
-std::wstring WindowsPath(const char* path) {
-  std::wstring wide = L"Z:";
-  for (const char* c = path; *c != '\0'; ++c) wide += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  return wide;
-}
-
-std::u16string VersionValue(const std::vector<char>& block, const std::wstring& name) {
-  void* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(block.data(), name.c_str(), &value, &length) || length == 0) return {};
-  const auto* text = static_cast<const char16_t*>(value);
-  return std::u16string(text, text + lstrlenW(static_cast<const wchar_t*>(value)));
-}
-
-struct VersionCase {
-  const char* name;
-  const char* path;
-  const char* fileName;
-  const char* descriptionJa;
-  const char* descriptionEn;
-};
-
-class VersionInfoTest : public testing::TestWithParam<VersionCase> {};
-
-TEST_P(VersionInfoTest, NamesProductVersionAndDescriptionInJapaneseAndEnglish) {
-  const VersionCase& row = GetParam();
-  const std::wstring path = WindowsPath(row.path);
-  DWORD unused = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &unused);
-  ASSERT_GT(size, 0u) << row.path;
-  std::vector<char> block(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
-
-  void* value = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
-  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-  const DWORD major = HOSHIBAKO_VERSION_MAJOR, minor = HOSHIBAKO_VERSION_MINOR;
-  EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
-  EXPECT_EQ(fixed->dwProductVersionMS, major << 16 | minor);
-  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length));
-  const auto* words = static_cast<const WORD*>(value);
-  EXPECT_EQ(std::vector<WORD>(words, words + length / sizeof(WORD)),
-            (std::vector<WORD>{0x411, 1200, 0x409, 1200}));
-
-  for (const auto& [language, description] :
-       {std::pair{L"041104B0", row.descriptionJa}, std::pair{L"040904B0", row.descriptionEn}}) {
-    const std::wstring strings = std::wstring(L"\\StringFileInfo\\") + language + L"\\";
-    EXPECT_EQ(VersionValue(block, strings + L"ProductName"), u"Hoshibako");
-    EXPECT_EQ(VersionValue(block, strings + L"ProductVersion"), U16(HOSHIBAKO_VERSION_TEXT));
-    EXPECT_EQ(VersionValue(block, strings + L"FileVersion"), U16(HOSHIBAKO_VERSION_TEXT));
-    EXPECT_EQ(VersionValue(block, strings + L"OriginalFilename"), U16(row.fileName));
-    EXPECT_EQ(VersionValue(block, strings + L"FileDescription"), U16(description));
+// Both programs' version information, read back from their files.
+TEST(VersionInfoTest, NamesProductVersionAndDescriptionInJapaneseAndEnglish) {
+  for (const auto& [file, japanese, english] :
+       {std::tuple{HOSHIBAKO_GUI_PATH, "Hoshibako（BMS曲フォルダの圧縮）",
+                   "Hoshibako (shrinks BMS song folders)"},
+        std::tuple{HOSHIBAKO_CLI_PATH, "Hoshibako コマンドライン版（BMS曲フォルダの圧縮）",
+                   "Hoshibako command line (shrinks BMS song folders)"}}) {
+    SCOPED_TRACE(file);
+    const std::u16string path = u"Z:" + U16(file);
+    std::vector<char> block(GetFileVersionInfoSizeW(reinterpret_cast<const wchar_t*>(path.c_str()), nullptr));
+    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(reinterpret_cast<const wchar_t*>(path.c_str()), 0,
+                                                      block.size(), block.data()));
+    const auto value = [&](const std::wstring& name) -> std::u16string {
+      void* found = nullptr;
+      UINT size = 0;
+      return VerQueryValueW(block.data(), name.c_str(), &found, &size) && size > 0
+                 ? static_cast<char16_t*>(found)
+                 : u"";
+    };
+    void* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &fixed, &size));
+    EXPECT_EQ(static_cast<VS_FIXEDFILEINFO*>(fixed)->dwFileVersionMS,
+              DWORD{HOSHIBAKO_VERSION_MAJOR} << 16 | HOSHIBAKO_VERSION_MINOR);
+    for (const auto& [strings, description] : {std::pair{L"\\StringFileInfo\\041104B0\\", japanese},
+                                               std::pair{L"\\StringFileInfo\\040904B0\\", english}}) {
+      EXPECT_EQ(value(strings + std::wstring(L"FileDescription")), U16(description));
+      EXPECT_EQ(value(strings + std::wstring(L"ProductName")) + u" " +
+                    value(strings + std::wstring(L"ProductVersion")),
+                U16("Hoshibako " HOSHIBAKO_VERSION_TEXT));
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Programs, VersionInfoTest,
-                         testing::Values(VersionCase{"Dialog", HOSHIBAKO_GUI_PATH, "hoshibako.exe",
-                                                     "Hoshibako（BMS曲フォルダの圧縮）",
-                                                     "Hoshibako (shrinks BMS song folders)"},
-                                         VersionCase{"CommandLine", HOSHIBAKO_CLI_PATH, "hoshibako-cli.exe",
-                                                     "Hoshibako コマンドライン版（BMS曲フォルダの圧縮）",
-                                                     "Hoshibako command line (shrinks BMS song folders)"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // The star box is the program's first icon group, so Explorer shows it for
 // the .exe, and it has an image for each size Windows asks for.
