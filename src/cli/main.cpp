@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   job.target = &loop;
 
   const bool live = StandardErrorIsTerminal();
-  ProgressDisplay display(stderr, live, live ? StandardErrorColumns() : 80);
+  ProgressDisplay display(stderr, live, live ? StandardErrorColumns() : 80, StandardErrorTakesEscapes());
   InstallInterruptHandler(&job.cancelRequested);
 
   if (!StartWithInterruptBlocked([&job] { return job.workerThread.Start([&job] { WorkerMain(job); }); })) {

@@ -4,8 +4,8 @@
 #include "job/folder_result.h"
 #include "util/unicode.h"
 
-ProgressDisplay::ProgressDisplay(std::FILE* stream, bool live, std::size_t columns)
-    : stream_(stream), live_(live), columns_(columns) {}
+ProgressDisplay::ProgressDisplay(std::FILE* stream, bool live, std::size_t columns, bool escapes)
+    : stream_(stream), live_(live), columns_(columns), escapes_(escapes) {}
 
 void ProgressDisplay::SetRange(std::int32_t total) { total_ = total; }
 
@@ -43,9 +43,23 @@ void ProgressDisplay::ShowFinishing() {
 
 void ProgressDisplay::Clear() {
   if (!live_ || !drawn_) return;
-  std::fputs("\r\x1b[K", stream_);
+  Draw(u"");
+  // Without the escape the cursor stands after the spaces.
+  if (!escapes_) std::fputs("\r", stream_);
   std::fflush(stream_);
   drawn_ = false;
+}
+
+void ProgressDisplay::Draw(const std::u16string& line) {
+  const std::size_t width = DisplayWidth(line);
+  std::string text = "\r" + Utf16ToUtf8(line);
+  if (escapes_) {
+    text += "\x1b[K";
+  } else if (drawnColumns_ > width) {
+    text.append(drawnColumns_ - width, ' ');
+  }
+  std::fputs(text.c_str(), stream_);
+  drawnColumns_ = width;
 }
 
 void ProgressDisplay::Redraw() {
@@ -62,7 +76,7 @@ void ProgressDisplay::Redraw() {
   if (!folder_.empty() && used + 2 + kMinimumFolderColumns <= room) {
     line += u"  " + FitToColumns(folder_, room - used - 2);
   }
-  std::fputs(("\r" + Utf16ToUtf8(line) + "\x1b[K").c_str(), stream_);
+  Draw(line);
   std::fflush(stream_);
   drawn_ = true;
 }

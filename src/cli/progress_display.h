@@ -9,9 +9,13 @@
 // folder i of n, then the file text (i/n and the name) and the folder path,
 // cut to the terminal's width. Elsewhere (a pipe, a file) one plain line is
 // written per folder.
+//
+// A redrawn line ends in ESC[K, which erases what is left of the previous,
+// longer one. A terminal that would print the escape as text gets spaces
+// over the previous line's width instead (`escapes` false).
 class ProgressDisplay {
  public:
-  ProgressDisplay(std::FILE* stream, bool live, std::size_t columns);
+  ProgressDisplay(std::FILE* stream, bool live, std::size_t columns, bool escapes = true);
 
   void SetRange(std::int32_t total);
   void SetFolderPosition(std::int32_t position);
@@ -26,8 +30,14 @@ class ProgressDisplay {
   void Redraw();
 
   std::FILE* stream_;
+  // Puts `line` where the cursor's line starts and erases what is left of
+  // the line drawn before it.
+  void Draw(const std::u16string& line);
+
   bool live_;
   std::size_t columns_;
+  bool escapes_;
+  std::size_t drawnColumns_ = 0;
   std::int32_t total_ = 0;
   std::int32_t position_ = 0;
   std::u16string folder_;

@@ -14,8 +14,13 @@
 // the platform hands them over in.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
-// Makes the terminal show the UTF-8 text the program writes.
+// Makes the terminal show the UTF-8 text the program writes, and its escape
+// sequences where the terminal can be asked to.
 void PrepareTerminalOutput();
+
+// True when the terminal behind stderr acts on escape sequences (ESC[K)
+// rather than printing them; told after PrepareTerminalOutput.
+bool StandardErrorTakesEscapes();
 
 bool StandardInputIsTerminal();
 bool StandardErrorIsTerminal();

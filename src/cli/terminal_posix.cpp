@@ -29,6 +29,9 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 void PrepareTerminalOutput() {}
 
+// Terminals here all take the VT escapes.
+bool StandardErrorTakesEscapes() { return true; }
+
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/terminal.h"
 #include "util/unicode.h"
@@ -12,6 +13,27 @@ namespace {
 
 std::atomic<bool>* interruptFlag = nullptr;
 std::atomic<int> interruptCount{0};
+
+// The console mode stderr had before the program asked for escapes, put back
+// at exit: the console belongs to the shell that started the program.
+HANDLE escapeConsole = nullptr;
+DWORD savedConsoleMode = 0;
+bool escapesOn = false;
+
+void RestoreConsoleMode() { SetConsoleMode(escapeConsole, savedConsoleMode); }
+
+// Consoles of Windows 10 and later act on VT escapes once asked to; older
+// ones refuse the mode and would print the escapes as text.
+bool EnableEscapes(HANDLE console) {
+  DWORD mode = 0;
+  if (!GetConsoleMode(console, &mode)) return false;
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return true;
+  if (!SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return false;
+  escapeConsole = console;
+  savedConsoleMode = mode;
+  std::atexit(RestoreConsoleMode);
+  return true;
+}
 
 // Runs on a thread of its own that the console starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
@@ -39,7 +61,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return arguments;
 }
 
-void PrepareTerminalOutput() { SetConsoleOutputCP(CP_UTF8); }
+void PrepareTerminalOutput() {
+  SetConsoleOutputCP(CP_UTF8);
+  escapesOn = EnableEscapes(GetStdHandle(STD_ERROR_HANDLE));
+}
+
+bool StandardErrorTakesEscapes() { return escapesOn; }
 
 bool StandardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 

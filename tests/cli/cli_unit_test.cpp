@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
+#include <tuple>
 
 #include "cli/cli_options.h"
 #include "cli/cli_report.h"
+#include "cli/progress_display.h"
 #include "cli/queued_message_target.h"
 #include "job/messages.h"
 #include "util/unicode.h"
@@ -308,6 +311,26 @@ TEST(QueuedMessageTargetTest, IdleRunsWhileNothingArrives) {
            1);
   worker.join();
   EXPECT_GE(idleCalls, 3);
+}
+
+// The live line in a file: a long file text, a shorter one, the end of the
+// run. The first line is 22 columns wide (kanji and kana take two).
+TEST(LiveLineTest, RedrawsOverThePreviousLine) {
+  const std::string spaces = "\r[0/2] 2/2 b.wav" + std::string(7, ' ') + "\r" + std::string(15, ' ') + "\r";
+  for (const auto& [name, escapes, end] :
+       {std::tuple{"EscapeErasesTheRest", true, std::string("\x1b[K\r[0/2] 2/2 b.wav\x1b[K\r\x1b[K")},
+        std::tuple{"SpacesCoverTheLongerLineBefore", false, spaces}}) {
+    std::FILE* file = std::tmpfile();
+    ProgressDisplay display(file, true, 80, escapes);
+    display.SetRange(2);
+    for (const char* text : {"1/2 長い名前.wav", "2/2 b.wav"}) display.SetFileText(U16(text));
+    display.Clear();
+    std::string written(256, '\0');
+    std::rewind(file);
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(written, "\r[0/2] 1/2 長い名前.wav" + end) << name;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ui/templates.h"
@@ -166,6 +168,53 @@ TEST(ManifestResourceTest, AsksForCommonControlsSix) {
   const std::string manifest(static_cast<const char*>(LockResource(loaded)), SizeofResource(nullptr, found));
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+}
+
+// The loader finds the DPI settings in the manifest (a wrong namespace
+// leaves the process unaware, and Windows stretches the dialogs as bitmaps).
+std::wstring Setting(const wchar_t* year, const wchar_t* name) {
+  wchar_t value[64] = {};
+  const std::wstring space = std::wstring(L"http://schemas.microsoft.com/SMI/") + year + L"/WindowsSettings";
+  return QueryActCtxSettingsW(0, nullptr, space.c_str(), name, value, 64, nullptr) ? value : L"<none>";
+}
+
+TEST(ManifestResourceTest, DeclaresPerMonitorDpiAwareness) {
+  EXPECT_EQ(Setting(L"2016", L"dpiAwareness"), L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(Setting(L"2005", L"dpiAware"), L"true/pm");
+}
+
+// Both programs' version information, read back from their files.
+TEST(VersionInfoTest, NamesProductVersionAndDescriptionInJapaneseAndEnglish) {
+  for (const auto& [file, japanese, english] :
+       {std::tuple{HOSHIBAKO_GUI_PATH, "Hoshibako（BMS曲フォルダの圧縮）",
+                   "Hoshibako (shrinks BMS song folders)"},
+        std::tuple{HOSHIBAKO_CLI_PATH, "Hoshibako コマンドライン版（BMS曲フォルダの圧縮）",
+                   "Hoshibako command line (shrinks BMS song folders)"}}) {
+    SCOPED_TRACE(file);
+    const std::u16string path = u"Z:" + U16(file);
+    std::vector<char> block(GetFileVersionInfoSizeW(reinterpret_cast<const wchar_t*>(path.c_str()), nullptr));
+    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(reinterpret_cast<const wchar_t*>(path.c_str()), 0,
+                                                      block.size(), block.data()));
+    const auto value = [&](const std::wstring& name) -> std::u16string {
+      void* found = nullptr;
+      UINT size = 0;
+      return VerQueryValueW(block.data(), name.c_str(), &found, &size) && size > 0
+                 ? static_cast<char16_t*>(found)
+                 : u"";
+    };
+    void* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &fixed, &size));
+    EXPECT_EQ(static_cast<VS_FIXEDFILEINFO*>(fixed)->dwFileVersionMS,
+              DWORD{HOSHIBAKO_VERSION_MAJOR} << 16 | HOSHIBAKO_VERSION_MINOR);
+    for (const auto& [strings, description] : {std::pair{L"\\StringFileInfo\\041104B0\\", japanese},
+                                               std::pair{L"\\StringFileInfo\\040904B0\\", english}}) {
+      EXPECT_EQ(value(strings + std::wstring(L"FileDescription")), U16(description));
+      EXPECT_EQ(value(strings + std::wstring(L"ProductName")) + u" " +
+                    value(strings + std::wstring(L"ProductVersion")),
+                U16("Hoshibako " HOSHIBAKO_VERSION_TEXT));
+    }
+  }
 }
 
 // The star box is the program's first icon group, so Explorer shows it for

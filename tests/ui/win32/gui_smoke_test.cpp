@@ -363,27 +363,35 @@ HWND FindDialogOfThread(DWORD thread, HWND except) {
   return search.found;
 }
 
-// Waits on its own thread for the folder browser of the UI thread, saves its
-// picture and presses OK, which chooses the folder selected at start.
+// Waits on its own thread until the folder browser of the UI thread is up
+// with an item of its tree selected, saves its picture and presses OK, which
+// chooses the selected folder. The waits end on the state; the limit only
+// stops a broken run from hanging.
 struct BrowserCloser {
   DWORD uiThread = 0;
   std::u16string screenshots;
   bool sawBrowser = false;
   bool saved = false;
 
+  static bool WaitFor(const std::function<bool()>& state) {
+    for (int check = 0; check < 1200; ++check) {
+      if (state()) return true;
+      Sleep(50);
+    }
+    return false;
+  }
+
   static DWORD WINAPI Run(LPVOID data) {
     auto* self = static_cast<BrowserCloser*>(data);
-    for (int attempt = 0; attempt < 200; ++attempt) {
-      Sleep(100);
-      HWND browser = FindDialogOfThread(self->uiThread, nullptr);
-      if (browser == nullptr) continue;
-      self->sawBrowser = true;
-      Sleep(1000);  // the tree fills and scrolls to the selection
-      self->saved = SaveScreenshot(browser, self->screenshots, u"browser");
-      PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-      return 0;
-    }
-    return 1;
+    HWND browser = nullptr;
+    self->sawBrowser =
+        WaitFor([&] { return (browser = FindDialogOfThread(self->uiThread, nullptr)) != nullptr; });
+    if (!self->sawBrowser) return 1;
+    HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+    WaitFor([&] { return TreeView_GetSelection(tree) != nullptr; });
+    self->saved = SaveScreenshot(browser, self->screenshots, u"browser");
+    PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 0;
   }
 };
 
