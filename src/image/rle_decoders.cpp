@@ -72,6 +72,36 @@ bool CopyLiteral(ByteCursor& in, Output& out, std::uint64_t& position, std::uint
   return available == copied;
 }
 
+// One command of a run-length stream: a run of `count` pixels of `value`,
+// the end of a line or of the bitmap, a move by (dx, dy), or an absolute run
+// of `value` literal pixels that follow.
+enum class Command { Run, EndOfLine, EndOfBitmap, Delta, Absolute, Truncated };
+
+struct Step {
+  Command command = Command::Truncated;
+  std::uint8_t count = 0;
+  std::uint8_t value = 0;
+  std::uint8_t dx = 0;
+  std::uint8_t dy = 0;
+};
+
+Step NextStep(ByteCursor& in) {
+  Step step;
+  if (!in.ReadU8(step.count) || !in.ReadU8(step.value)) return step;
+  if (step.count > 0) {
+    step.command = Command::Run;
+  } else if (step.value == 0) {
+    step.command = Command::EndOfLine;
+  } else if (step.value == 1) {
+    step.command = Command::EndOfBitmap;
+  } else if (step.value == 2) {
+    if (in.ReadU8(step.dx) && in.ReadU8(step.dy)) step.command = Command::Delta;
+  } else {
+    step.command = Command::Absolute;
+  }
+  return step;
+}
+
 }  // namespace
 
 void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
@@ -85,31 +115,27 @@ void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> da
     std::int64_t x = 0;
     bool endOfBitmap = false;
     for (;;) {
-      std::uint8_t count = 0;
-      std::uint8_t value = 0;
-      if (!in.ReadU8(count) || !in.ReadU8(value)) return;
-      if (count > 0) {
-        x += count;
-        const std::uint64_t written = std::min<std::uint64_t>(count, out.end - position);
-        std::memset(out.bytes + position, value, static_cast<std::size_t>(written));
-        position += written;
-      } else if (value == 0) {
-        break;
-      } else if (value == 1) {
+      const Step step = NextStep(in);
+      if (step.command == Command::Truncated) return;
+      if (step.command == Command::EndOfLine) break;
+      if (step.command == Command::EndOfBitmap) {
         endOfBitmap = true;
         break;
-      } else if (value == 2) {
-        std::uint8_t dx = 0;
-        std::uint8_t dy = 0;
-        if (!in.ReadU8(dx) || !in.ReadU8(dy)) return;
-        row += dy;
-        x += dx;
-        position = Advance(position, dy * out.stride + dx, out.end);
+      }
+      if (step.command == Command::Run) {
+        x += step.count;
+        const std::uint64_t written = std::min<std::uint64_t>(step.count, out.end - position);
+        std::memset(out.bytes + position, step.value, static_cast<std::size_t>(written));
+        position += written;
+      } else if (step.command == Command::Delta) {
+        row += step.dy;
+        x += step.dx;
+        position = Advance(position, step.dy * out.stride + step.dx, out.end);
       } else {
-        x += value;
+        x += step.value;
         std::uint64_t copied = 0;
-        if (!CopyLiteral(in, out, position, value, copied)) return;
-        if (value & 1) in.Skip(1);
+        if (!CopyLiteral(in, out, position, step.value, copied)) return;
+        if (step.value & 1) in.Skip(1);
       }
       if (x >= width) break;
     }
@@ -134,14 +160,18 @@ void DecodeRle4(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> da
     bool low = false;
     bool endOfBitmap = false;
     for (;;) {
-      std::uint8_t count = 0;
-      std::uint8_t value = 0;
-      if (!in.ReadU8(count) || !in.ReadU8(value)) return;
-      if (count > 0) {
+      const Step step = NextStep(in);
+      if (step.command == Command::Truncated) return;
+      if (step.command == Command::EndOfLine) break;
+      if (step.command == Command::EndOfBitmap) {
+        endOfBitmap = true;
+        break;
+      }
+      if (step.command == Command::Run) {
         // Pixels alternate between the value's high and low nibble.
-        x += count;
-        unsigned remaining = count;
-        std::uint8_t pattern = value;
+        x += step.count;
+        unsigned remaining = step.count;
+        std::uint8_t pattern = step.value;
         if (low) {
           if (position < out.end) out.bytes[position] |= pattern >> 4;
           position = Advance(position, 1, out.end);
@@ -159,25 +189,17 @@ void DecodeRle4(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> da
           out.bytes[position] &= 0xF0;
           low = true;
         }
-      } else if (value == 0) {
-        break;
-      } else if (value == 1) {
-        endOfBitmap = true;
-        break;
-      } else if (value == 2) {
-        std::uint8_t dx = 0;
-        std::uint8_t dy = 0;
-        if (!in.ReadU8(dx) || !in.ReadU8(dy)) return;
-        row += dy;
-        x += dx;
-        position = Advance(position, dy * out.stride + dx / 2, out.end);
-        if (dx & 1) {
+      } else if (step.command == Command::Delta) {
+        row += step.dy;
+        x += step.dx;
+        position = Advance(position, step.dy * out.stride + step.dx / 2, out.end);
+        if (step.dx & 1) {
           if (low) position = Advance(position, 1, out.end);
           low = !low;
         }
       } else {
         // An absolute run of n pixels packed two to a byte.
-        const unsigned n = value;
+        const unsigned n = step.value;
         const std::uint64_t packed = (n + 1) / 2;
         x += n;
         if (!low) {
