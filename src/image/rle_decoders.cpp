@@ -63,7 +63,7 @@ bool OpenOutput(std::span<std::uint8_t> pixels, std::int32_t width, std::int32_t
 
 // Copies up to `wanted` literal bytes, as far as the output has room. The
 // input advances only by the bytes copied. False when the stream ended first.
-bool CopyLiteral(ByteCursor& in, Output& out, std::uint64_t& position, std::uint64_t wanted,
+bool CopyLiteral(ByteCursor& in, const Output& out, std::uint64_t& position, std::uint64_t wanted,
                  std::uint64_t& copied) {
   copied = std::min(wanted, out.end - position);
   const std::uint64_t available = std::min<std::uint64_t>(copied, in.Remaining());
@@ -102,6 +102,136 @@ Step NextStep(ByteCursor& in) {
   return step;
 }
 
+// Walks the stream row by row for one depth's painter, which writes the
+// pixels of runs, moves and absolute runs at its position (false from
+// Absolute when the stream ended inside it).
+template <typename Painter>
+void DecodeRows(ByteCursor& in, const Output& out, std::int32_t width, std::int32_t height,
+                Painter& painter) {
+  for (std::int64_t row = 0; row < height; ++row) {
+    painter.StartRow(std::min(static_cast<std::uint64_t>(row) * out.stride, out.end));
+    std::int64_t x = 0;
+    bool endOfBitmap = false;
+    for (;;) {
+      const Step step = NextStep(in);
+      if (step.command == Command::Truncated) return;
+      if (step.command == Command::EndOfLine) break;
+      if (step.command == Command::EndOfBitmap) {
+        endOfBitmap = true;
+        break;
+      }
+      if (step.command == Command::Run) {
+        x += step.count;
+        painter.Run(step.count, step.value);
+      } else if (step.command == Command::Delta) {
+        row += step.dy;
+        x += step.dx;
+        painter.Move(step.dx, step.dy);
+      } else {
+        x += step.value;
+        if (!painter.Absolute(in, step.value)) return;
+      }
+      if (x >= width) break;
+    }
+    SkipTrailingEndOfLine(in);
+    if (endOfBitmap || painter.position >= out.end) return;
+  }
+}
+
+// One byte a pixel.
+struct Painter8 {
+  const Output& out;
+  std::uint64_t position = 0;
+
+  void StartRow(std::uint64_t start) { position = start; }
+  void Run(unsigned count, std::uint8_t value) {
+    const std::uint64_t written = std::min<std::uint64_t>(count, out.end - position);
+    std::memset(out.bytes + position, value, static_cast<std::size_t>(written));
+    position += written;
+  }
+  void Move(unsigned dx, unsigned dy) { position = Advance(position, dy * out.stride + dx, out.end); }
+  bool Absolute(ByteCursor& in, unsigned count) {
+    std::uint64_t copied = 0;
+    if (!CopyLiteral(in, out, position, count, copied)) return false;
+    if (count & 1) in.Skip(1);
+    return true;
+  }
+};
+
+// Two pixels a byte. Beside the output offset it keeps a phase: in the high
+// phase the next pixel goes into the high nibble of the byte at the offset;
+// in the low phase that high nibble is already written and the next pixel
+// goes into the low nibble. Every row starts in the high phase.
+struct Painter4 {
+  const Output& out;
+  std::uint64_t position = 0;
+  bool low = false;
+
+  void StartRow(std::uint64_t start) {
+    position = start;
+    low = false;
+  }
+
+  // Pixels alternate between the value's high and low nibble.
+  void Run(unsigned count, std::uint8_t value) {
+    unsigned remaining = count;
+    std::uint8_t pattern = value;
+    if (low) {
+      if (position < out.end) out.bytes[position] |= pattern >> 4;
+      position = Advance(position, 1, out.end);
+      pattern = static_cast<std::uint8_t>(pattern << 4 | pattern >> 4);
+      --remaining;
+      low = false;
+    }
+    const std::uint64_t wanted = (remaining + 1) / 2;
+    const std::uint64_t written = std::min(wanted, out.end - position);
+    std::memset(out.bytes + position, pattern, static_cast<std::size_t>(written));
+    position += written;
+    // An odd count leaves the last byte half used: drop its low nibble.
+    if ((remaining & 1) && written == wanted) HalfUsed();
+  }
+
+  void Move(unsigned dx, unsigned dy) {
+    position = Advance(position, dy * out.stride + dx / 2, out.end);
+    if (dx & 1) {
+      if (low) position = Advance(position, 1, out.end);
+      low = !low;
+    }
+  }
+
+  // An absolute run of n pixels packed two to a byte.
+  bool Absolute(ByteCursor& in, unsigned n) {
+    const std::uint64_t packed = (n + 1) / 2;
+    if (!low) {
+      std::uint64_t copied = 0;
+      if (!CopyLiteral(in, out, position, packed, copied)) return false;
+      if ((n & 1) && copied == packed) HalfUsed();
+    } else {
+      // Shifted by one nibble: each input byte straddles two output bytes.
+      for (std::uint64_t i = 0; i < packed && position < out.end; ++i) {
+        std::uint8_t b = 0;
+        if (!in.ReadU8(b)) return false;
+        out.bytes[position] |= b >> 4;
+        if (position + 1 < out.end) out.bytes[position + 1] |= static_cast<std::uint8_t>(b << 4);
+        ++position;
+      }
+      // The last nibble written was the pad nibble of an odd run.
+      if ((n & 1) && position < out.end) {
+        out.bytes[position] = 0;
+        low = false;
+      }
+    }
+    if (packed & 1) in.Skip(1);
+    return true;
+  }
+
+  void HalfUsed() {
+    --position;
+    out.bytes[position] &= 0xF0;
+    low = true;
+  }
+};
+
 }  // namespace
 
 void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
@@ -109,127 +239,15 @@ void DecodeRle8(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> da
   Output out{};
   if (!OpenOutput(pixels, width, height, 8, out)) return;
   ByteCursor in(data);
-
-  for (std::int64_t row = 0; row < height; ++row) {
-    std::uint64_t position = std::min(static_cast<std::uint64_t>(row) * out.stride, out.end);
-    std::int64_t x = 0;
-    bool endOfBitmap = false;
-    for (;;) {
-      const Step step = NextStep(in);
-      if (step.command == Command::Truncated) return;
-      if (step.command == Command::EndOfLine) break;
-      if (step.command == Command::EndOfBitmap) {
-        endOfBitmap = true;
-        break;
-      }
-      if (step.command == Command::Run) {
-        x += step.count;
-        const std::uint64_t written = std::min<std::uint64_t>(step.count, out.end - position);
-        std::memset(out.bytes + position, step.value, static_cast<std::size_t>(written));
-        position += written;
-      } else if (step.command == Command::Delta) {
-        row += step.dy;
-        x += step.dx;
-        position = Advance(position, step.dy * out.stride + step.dx, out.end);
-      } else {
-        x += step.value;
-        std::uint64_t copied = 0;
-        if (!CopyLiteral(in, out, position, step.value, copied)) return;
-        if (step.value & 1) in.Skip(1);
-      }
-      if (x >= width) break;
-    }
-    SkipTrailingEndOfLine(in);
-    if (endOfBitmap) return;
-  }
+  Painter8 painter{out};
+  DecodeRows(in, out, width, height, painter);
 }
 
-// The 4-bit decoder keeps a phase beside the output offset: in the high phase
-// the next pixel goes into the high nibble of the byte at the offset; in the
-// low phase that high nibble is already written and the next pixel goes into
-// the low nibble. Every row starts in the high phase.
 void DecodeRle4(std::span<std::uint8_t> pixels, std::span<const std::uint8_t> data, std::int32_t width,
                 std::int32_t height) {
   Output out{};
   if (!OpenOutput(pixels, width, height, 4, out)) return;
   ByteCursor in(data);
-
-  for (std::int64_t row = 0; row < height; ++row) {
-    std::uint64_t position = std::min(static_cast<std::uint64_t>(row) * out.stride, out.end);
-    std::int64_t x = 0;
-    bool low = false;
-    bool endOfBitmap = false;
-    for (;;) {
-      const Step step = NextStep(in);
-      if (step.command == Command::Truncated) return;
-      if (step.command == Command::EndOfLine) break;
-      if (step.command == Command::EndOfBitmap) {
-        endOfBitmap = true;
-        break;
-      }
-      if (step.command == Command::Run) {
-        // Pixels alternate between the value's high and low nibble.
-        x += step.count;
-        unsigned remaining = step.count;
-        std::uint8_t pattern = step.value;
-        if (low) {
-          if (position < out.end) out.bytes[position] |= pattern >> 4;
-          position = Advance(position, 1, out.end);
-          pattern = static_cast<std::uint8_t>(pattern << 4 | pattern >> 4);
-          --remaining;
-          low = false;
-        }
-        const std::uint64_t wanted = (remaining + 1) / 2;
-        const std::uint64_t written = std::min(wanted, out.end - position);
-        std::memset(out.bytes + position, pattern, static_cast<std::size_t>(written));
-        position += written;
-        // An odd count leaves the last byte half used: drop its low nibble.
-        if ((remaining & 1) && written == wanted) {
-          --position;
-          out.bytes[position] &= 0xF0;
-          low = true;
-        }
-      } else if (step.command == Command::Delta) {
-        row += step.dy;
-        x += step.dx;
-        position = Advance(position, step.dy * out.stride + step.dx / 2, out.end);
-        if (step.dx & 1) {
-          if (low) position = Advance(position, 1, out.end);
-          low = !low;
-        }
-      } else {
-        // An absolute run of n pixels packed two to a byte.
-        const unsigned n = step.value;
-        const std::uint64_t packed = (n + 1) / 2;
-        x += n;
-        if (!low) {
-          std::uint64_t copied = 0;
-          if (!CopyLiteral(in, out, position, packed, copied)) return;
-          if ((n & 1) && copied == packed) {
-            --position;
-            out.bytes[position] &= 0xF0;
-            low = true;
-          }
-        } else {
-          // Shifted by one nibble: each input byte straddles two output bytes.
-          for (std::uint64_t i = 0; i < packed && position < out.end; ++i) {
-            std::uint8_t b = 0;
-            if (!in.ReadU8(b)) return;
-            out.bytes[position] |= b >> 4;
-            if (position + 1 < out.end) out.bytes[position + 1] |= static_cast<std::uint8_t>(b << 4);
-            ++position;
-          }
-          // The last nibble written was the pad nibble of an odd run.
-          if ((n & 1) && position < out.end) {
-            out.bytes[position] = 0;
-            low = false;
-          }
-        }
-        if (packed & 1) in.Skip(1);
-      }
-      if (x >= width) break;
-    }
-    SkipTrailingEndOfLine(in);
-    if (endOfBitmap || position >= out.end) return;
-  }
+  Painter4 painter{out};
+  DecodeRows(in, out, width, height, painter);
 }
