@@ -327,7 +327,9 @@ bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
   // without channels, before anything is set up or created.
   if (format.channelCount == 0) return Refuse(reason, WaveRefusalText(WaveRefusal::NoChannels));
   if (format.blockAlignment == 0 || format.blockAlignment > kSliceBytes) {
-    return Refuse(reason, WaveRefusalText(WaveRefusal::BlockAlignmentMismatch));
+    const bool frameSized = format.blockAlignment == format.bitsPerSample / 8 * format.channelCount;
+    return Refuse(reason, frameSized ? u"チャンネル数が多すぎるWAVは変換できません"
+                                     : WaveRefusalText(WaveRefusal::BlockAlignmentMismatch));
   }
 
   ScopedFlushDenormals flushDenormals;
