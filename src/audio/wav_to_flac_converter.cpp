@@ -109,7 +109,6 @@ bool StartEncoder(FLAC__StreamEncoder* encoder, const WaveFormat& format, std::u
                      FLAC__stream_encoder_set_bits_per_sample(encoder, format.bitsPerSample) &&
                      FLAC__stream_encoder_set_sample_rate(encoder, format.sampleRate) &&
                      FLAC__stream_encoder_set_compression_level(encoder, kCompressionLevel) &&
-                     FLAC__stream_encoder_set_apodization(encoder, kApodization) &&
                      FLAC__stream_encoder_set_verify(encoder, false) &&
                      FLAC__stream_encoder_set_total_samples_estimate(encoder, frames);
     if (!set) return false;
