@@ -42,6 +42,10 @@ DecodedFlac DecodeFlac(const std::string& bytes) {
   const auto write = [](const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                         const FLAC__int32* const buffer[], void* data) {
     auto& d = *static_cast<DecodedFlac*>(data);
+    // Each frame's number must place it right after the frames before it.
+    if (frame->header.number.sample_number * frame->header.channels != d.samples.size()) {
+      return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
     for (unsigned i = 0; i < frame->header.blocksize; ++i) {
       for (unsigned c = 0; c < frame->header.channels; ++c) d.samples.push_back(buffer[c][i]);
     }
@@ -91,6 +95,7 @@ struct RoundTripCase {
   std::uint16_t channelCount;
   std::uint32_t sampleRate;
   bool extensible = false;
+  double seconds = 0.3;
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* out) { *out << c.name; }
@@ -103,7 +108,7 @@ TEST_P(FlacRoundTripTest, DecodesToTheSourceSamples) {
   std::vector<double> tones;
   for (unsigned i = 0; i < c.channelCount; ++i) tones.push_back(220.0 * (i + 1) + 31.0);
   // Near full scale, so that the top bits and the sign are exercised.
-  const Bytes pcm = SinePcm(fields, 0.3, tones, 0.97);
+  const Bytes pcm = SinePcm(fields, c.seconds, tones, 0.97);
   const Bytes file = c.extensible ? Riff({Chunk("fmt ", ExtensibleFormatBody(fields)), Chunk("data", pcm)})
                                   : WaveFile(fields, pcm);
   ScratchFolder folder;
@@ -125,7 +130,10 @@ INSTANTIATE_TEST_SUITE_P(SampleFormats, FlacRoundTripTest,
                                            RoundTripCase{"Pcm32Stereo", 32, 2, 44100},
                                            RoundTripCase{"Pcm16SixChannels", 16, 6, 48000},
                                            RoundTripCase{"Pcm24ExtensibleSixChannels", 24, 6, 96000, true},
-                                           RoundTripCase{"Pcm8ExtensibleStereo", 8, 2, 11025, true}),
+                                           RoundTripCase{"Pcm8ExtensibleStereo", 8, 2, 11025, true},
+                                           // Long enough to be encoded in two halves and joined.
+                                           RoundTripCase{"Pcm16StereoInTwoHalves", 16, 2, 44100, false, 4.0},
+                                           RoundTripCase{"Pcm8MonoInTwoHalves", 8, 1, 22050, false, 7.0}),
                          [](const auto& info) { return info.param.name; });
 
 // Refusals: the reason given, and no destination left behind.
