@@ -209,8 +209,9 @@ bool Encode(const WaveFormat& format, const std::uint8_t* samples, std::size_t l
   if (blocks < kSplitFromBlocks) return EncodeFrames(format, samples, frames, stream);
 
   // The split falls on a block boundary, so that every frame but the last
-  // keeps the full block size.
-  const std::size_t split = blocks / 2 * kBlockFrames;
+  // keeps the full block size. The first half is the smaller one: its thread
+  // also computes the samples' MD5, about a tenth of the encoding's work.
+  const std::size_t split = blocks * 9 / 20 * kBlockFrames;
   MemoryStream second;
   bool secondDone = false;
   const auto encodeSecond = [&] {
