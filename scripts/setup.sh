@@ -7,7 +7,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config git
   # libraries of the converters and the dialogs
-  libvorbis-dev libogg-dev libpng-dev zlib1g-dev qt6-base-dev
+  libvorbis-dev libogg-dev libpng-dev zlib1g-dev libflac-dev qt6-base-dev
   # Qt's own texts in Japanese (the program loads qtbase_ja whatever the locale)
   qt6-translations-l10n
   # tests: GoogleTest, fuzzing with clang's libFuzzer, headless UI, a Japanese UI font
@@ -17,7 +17,7 @@ packages=(
   # the window titles as the X server holds them (xprop)
   x11-utils
   # benchmarks: the reference tools our converters are measured against
-  vorbis-tools imagemagick
+  vorbis-tools imagemagick flac
   # scripts/test-packages.sh: the checks a distribution runs over the .deb
   lintian
   # the Windows build: MinGW-w64 cross compiler, Wine to run its tests, deb-src tooling

@@ -105,7 +105,7 @@ WaveRefusal CheckWideFormat(WaveFormat& format, std::span<const std::uint8_t> ex
 }  // namespace
 
 WaveRefusal ParseWave(std::span<const std::uint8_t> file, WaveFormat& format,
-                      std::span<const std::uint8_t>& samples, WaveReadMode mode) {
+                      std::span<const std::uint8_t>& samples, WaveReadMode mode, WaveFormat* declared) {
   if (file.size() < kMinimumFileLength) return WaveRefusal::FileTooShort;
   ByteCursor in(file);
 
@@ -149,6 +149,7 @@ WaveRefusal ParseWave(std::span<const std::uint8_t> file, WaveFormat& format,
   fieldCursor.ReadU16(read.blockAlignment);
   fieldCursor.ReadU16(read.bitsPerSample);
   read.extraSize = 0;
+  if (declared != nullptr) *declared = read;
   const WaveRefusal checked =
       mode == WaveReadMode::Wide ? CheckWideFormat(read, extension) : CheckStrictFormat(read);
   if (checked != WaveRefusal::None) return checked;

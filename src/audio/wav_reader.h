@@ -31,3 +31,11 @@ enum class WaveReadMode { Strict, Wide };
 // out-parameters are then left untouched.
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
                   std::int32_t& length, WaveReadMode mode = WaveReadMode::Strict);
+
+enum class WaveRefusal;
+
+// The same, telling why a file was not read: `refusal` is WaveRefusal::None
+// on success and the failed check otherwise; `declared` receives the format
+// fields as stored once they were read (see WaveRefusalText).
+bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
+                  std::int32_t& length, WaveReadMode mode, WaveRefusal& refusal, WaveFormat& declared);

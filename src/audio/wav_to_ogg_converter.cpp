@@ -13,9 +13,11 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "audio/float_mode.h"
 #include "audio/wav_reader.h"
+#include "audio/wave_refusal.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
@@ -136,6 +138,31 @@ class FilePageSink : public OggPageSink {
   const std::u16string& destination_;
   FileHandle file_;
 };
+
+// Passes pages on and remembers whether the sink refused one, so that a
+// failed encoding can tell a failed write from a failure of the library.
+class WatchedSink : public OggPageSink {
+ public:
+  explicit WatchedSink(OggPageSink& sink) : sink_(sink) {}
+
+  bool WritePage(const std::uint8_t* header, std::size_t headerLength, const std::uint8_t* body,
+                 std::size_t bodyLength) override {
+    if (sink_.WritePage(header, headerLength, body, bodyLength)) return true;
+    refused = true;
+    return false;
+  }
+
+  bool refused = false;
+
+ private:
+  OggPageSink& sink_;
+};
+
+// Fills the optional reason of a failed call; always false.
+bool Refuse(std::u16string* reason, std::u16string text) {
+  if (reason != nullptr) *reason = std::move(text);
+  return false;
+}
 
 bool WritePage(OggPageSink& sink, const ogg_page& page) {
   return sink.WritePage(page.header, static_cast<std::size_t>(page.header_len), page.body,
@@ -273,35 +300,46 @@ bool WriteAudio(VorbisEncoding& encoding, const WaveFormat& format, const std::u
 
 }  // namespace
 
-bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
+bool WavToOggConverter::Convert(const std::u16string& source, const std::u16string& destination,
+                                std::u16string* reason) const {
   FilePageSink file(destination);
-  const bool written = Encode(source, file);
+  const bool written = Encode(source, file, reason);
   const bool closed = file.Close();
+  if (written && !closed) return Refuse(reason, u"書き込めません");
   return written && closed;
 }
 
-bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink) const {
+bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
+                               std::u16string* reason) const {
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  if (!ReadWaveFile(source, format, samples, length,
-                    wideFormats ? WaveReadMode::Wide : WaveReadMode::Strict)) {
-    return false;
+  WaveRefusal refusal = WaveRefusal::None;
+  WaveFormat declared;
+  if (!ReadWaveFile(source, format, samples, length, wideFormats ? WaveReadMode::Wide : WaveReadMode::Strict,
+                    refusal, declared)) {
+    return Refuse(reason, WaveRefusalText(refusal, declared));
   }
 
   // The frame arithmetic divides by the channel count and sizes slices by the
   // block alignment. A block alignment above the slice size leaves no room
   // for a single frame, so nothing could be encoded: refused, like a file
   // without channels, before anything is set up or created.
-  if (format.channelCount == 0 || format.blockAlignment == 0 || format.blockAlignment > kSliceBytes) {
-    return false;
+  if (format.channelCount == 0) return Refuse(reason, WaveRefusalText(WaveRefusal::NoChannels));
+  if (format.blockAlignment == 0 || format.blockAlignment > kSliceBytes) {
+    const bool frameSized = format.blockAlignment == format.bitsPerSample / 8 * format.channelCount;
+    return Refuse(reason, frameSized ? u"チャンネル数が多すぎるWAVは変換できません"
+                                     : WaveRefusalText(WaveRefusal::BlockAlignmentMismatch));
   }
 
   ScopedFlushDenormals flushDenormals;
   VorbisEncoding encoding;
   if (!encoding.Start(format.channelCount, static_cast<long>(format.sampleRate),
                       QualityForRate(format.sampleRate), StreamSerialNumber(std::time(nullptr)))) {
-    return false;
+    return Refuse(reason, u"このチャンネル数とサンプリング周波数はOgg Vorbisにできません");
   }
-  return WriteHeaders(encoding, sink) && WriteAudio(encoding, format, samples.get(), length, sink);
+  WatchedSink watched(sink);
+  if (WriteHeaders(encoding, watched) && WriteAudio(encoding, format, samples.get(), length, watched))
+    return true;
+  return Refuse(reason, watched.refused ? u"書き込めません" : u"Ogg Vorbisへの変換に失敗しました");
 }

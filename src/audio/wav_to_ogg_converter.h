@@ -30,11 +30,13 @@ class WavToOggConverter {
   // encoder has no set-up for its rate and channel count, or the destination
   // cannot be opened (in these cases no destination file is made), and when a
   // write or the close fails (a partial file may remain). The destination
-  // name is used as given.
-  bool Convert(const std::u16string& source, const std::u16string& destination) const;
+  // name is used as given. On false, `reason` (when given) receives a short
+  // Japanese sentence saying why.
+  bool Convert(const std::u16string& source, const std::u16string& destination,
+               std::u16string* reason = nullptr) const;
 
   // The same stream as Convert writes, handed to `sink` page by page. False
   // when the source is refused, the encoder has no set-up for it, or the
   // sink refuses a page; no page reaches the sink in the first two cases.
-  bool Encode(const std::u16string& source, OggPageSink& sink) const;
+  bool Encode(const std::u16string& source, OggPageSink& sink, std::u16string* reason = nullptr) const;
 };

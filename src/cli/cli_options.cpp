@@ -11,11 +11,13 @@ struct OptionSpelling {
   OptionFlags flags;
 };
 
-// One option per check box of the main dialog, -a for the usual three, and
-// the two the command line has alone (--check has no short form).
+// One option per check box of the main dialog, -f for the lossless sound
+// format (sound conversion on, in FLAC), -a for the usual three, and the two
+// the command line has alone (--check has no short form).
 constexpr OptionSpelling kFlagOptions[] = {
     {'s', "subfolders", IncludeSubfolders},
     {'w', "sound", CompressSound},
+    {'f', "flac", CompressSound | EncodeFlac},
     {'i', "images", CompressImages},
     {'r', "repair", RepairBms},
     {'k', "keep-scripts", KeepBmsUnchanged},
@@ -177,6 +179,7 @@ std::string CliUsageText() {
          "\n"
          "  -s, --subfolders    process the subfolders too\n"
          "  -w, --sound         convert .wav files to Ogg Vorbis\n"
+         "  -f, --flac          convert .wav files to FLAC instead (lossless; implies -w)\n"
          "  -i, --images        convert .bmp files to PNG\n"
          "  -r, --repair        try to repair the BMS scripts\n"
          "  -k, --keep-scripts  leave the BMS scripts unchanged (converted files keep\n"

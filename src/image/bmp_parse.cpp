@@ -59,7 +59,8 @@ bool ReadColorTable(ByteCursor& in, BitmapInfo& info, std::vector<std::uint8_t>&
 }  // namespace
 
 BitmapRefusal ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& infoOut,
-                          std::vector<std::uint8_t>& colorTableOut, std::vector<std::uint8_t>& pixelsOut) {
+                          std::vector<std::uint8_t>& colorTableOut, std::vector<std::uint8_t>& pixelsOut,
+                          BitmapInfo* declared) {
   ByteCursor in(file);
 
   // File header: signature, file size, two reserved words, pixel data offset.
@@ -77,13 +78,19 @@ BitmapRefusal ParseBitmap(std::span<const std::uint8_t> file, BitmapInfo& infoOu
   // bit fields, colour spaces and embedded images this reader does not handle.
   BitmapInfo info;
   if (!in.ReadU32(info.headerSize)) return BitmapRefusal::HeaderCut;
+  if (declared != nullptr) declared->headerSize = info.headerSize;
   if (info.headerSize == kCoreHeaderSize) {
     if (!ReadCoreHeader(in, info)) return BitmapRefusal::HeaderCut;
   } else if (info.headerSize == kInfoHeaderSize) {
     if (!ReadInfoHeader(in, info)) return BitmapRefusal::HeaderCut;
   } else {
+    // The later versions begin with the info header's fields, so what the
+    // file holds can still be named.
+    ReadInfoHeader(in, info);
+    if (declared != nullptr) *declared = info;
     return BitmapRefusal::UnsupportedHeader;
   }
+  if (declared != nullptr) *declared = info;
 
   if (!IsSupportedBitCount(info.bitCount)) return BitmapRefusal::UnsupportedBitCount;
   if (info.compression > kMaxCompression) return BitmapRefusal::UnsupportedCompression;

@@ -35,3 +35,11 @@ inline constexpr std::uint64_t kMaxBitmapPixelBytes = 256ull << 20;
 // reader accepts; the out-parameters are then left as they were.
 bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
                     std::vector<std::uint8_t>& pixels);
+
+enum class BitmapRefusal;
+
+// The same, telling why a file was not read: `refusal` is BitmapRefusal::None
+// on success and the failed check otherwise; `declared` receives the header
+// fields as stored, as far as they were read (see BitmapRefusalText).
+bool ReadBitmapFile(const std::u16string& source, BitmapInfo& info, std::vector<std::uint8_t>& colorTable,
+                    std::vector<std::uint8_t>& pixels, BitmapRefusal& refusal, BitmapInfo& declared);

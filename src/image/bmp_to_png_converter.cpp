@@ -6,8 +6,10 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
+#include "image/bitmap_refusal.h"
 #include "image/bmp_reader.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -126,16 +128,26 @@ std::vector<std::uint8_t> BuildRgbImage(const BitmapInfo& info, const std::vecto
   return rgb;
 }
 
+bool Refuse(std::u16string* reason, std::u16string text) {
+  if (reason != nullptr) *reason = std::move(text);
+  return false;
+}
+
 }  // namespace
 
-bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16string& destination) const {
+bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16string& destination,
+                                std::u16string* reason) const {
   BitmapInfo info;
   std::vector<std::uint8_t> colorTable;
   std::vector<std::uint8_t> pixels;
-  if (!ReadBitmapFile(source, info, colorTable, pixels)) return false;
+  BitmapRefusal refusal = BitmapRefusal::None;
+  BitmapInfo declared;
+  if (!ReadBitmapFile(source, info, colorTable, pixels, refusal, declared)) {
+    return Refuse(reason, BitmapRefusalText(refusal, declared));
+  }
 
   std::FILE* file = OpenFile(destination, "wb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return Refuse(reason, u"書き込めません");
 
   const std::size_t height = static_cast<std::size_t>(info.height);
   std::vector<png_bytep> rows(height);
@@ -170,6 +182,7 @@ bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16stri
 
   bool written = WritePng(file, image);
   if (std::fclose(file) != 0) written = false;
-  if (!written) RemoveFile(destination);
-  return written;
+  if (written) return true;
+  RemoveFile(destination);
+  return Refuse(reason, u"書き込めません");
 }

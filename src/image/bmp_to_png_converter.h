@@ -9,6 +9,8 @@ class BmpToPngConverter {
  public:
   // True when the PNG file was written completely. False when the bitmap is
   // refused, the destination cannot be created or the write fails; a partly
-  // written destination is removed.
-  bool Convert(const std::u16string& source, const std::u16string& destination) const;
+  // written destination is removed. On false, `reason` (when given)
+  // receives a short Japanese sentence saying why.
+  bool Convert(const std::u16string& source, const std::u16string& destination,
+               std::u16string* reason = nullptr) const;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio_test_support.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -279,10 +280,11 @@ INSTANTIATE_TEST_SUITE_P(Layouts, SliceTest,
                          [](const ::testing::TestParamInfo<SliceCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
-// Refusals leave no destination file.
+// Refusals leave no destination file and say why.
 struct RefusalCase {
   std::string name;
   Bytes source;  // empty: no source file at all
+  std::u16string reason;
   bool wide = false;
 };
 
@@ -297,7 +299,9 @@ TEST_P(RefusalTest, AnswersFalseAndCreatesNothing) {
   }
   const std::size_t before = folder.EntryCount();
   const WavToOggConverter converter{.wideFormats = GetParam().wide};
-  EXPECT_FALSE(converter.Convert(folder.Text("in.wav"), folder.Text("out.ogg")));
+  std::u16string reason;
+  EXPECT_FALSE(converter.Convert(folder.Text("in.wav"), folder.Text("out.ogg"), &reason));
+  EXPECT_EQ(Utf16ToUtf8(reason), Utf16ToUtf8(GetParam().reason));
   EXPECT_FALSE(folder.Exists("out.ogg"));
   EXPECT_EQ(folder.EntryCount(), before);
 }
@@ -313,20 +317,27 @@ std::vector<RefusalCase> RefusalCases() {
   PcmFields adpcm = Pcm(4, 2, 44100);
   adpcm.formatTag = 2;
   adpcm.blockAlignment = 512;
+  PcmFields floating = Pcm(32, 2, 44100);
+  floating.formatTag = 3;
+  const std::u16string noSetUp = u"このチャンネル数とサンプリング周波数はOgg Vorbisにできません";
+  const std::u16string badAlignment = u"ブロックサイズが不正なWAVは変換できません";
+  const std::u16string compressed = u"ADPCMなど圧縮されたWAVは変換できません";
   return {
-      {"MissingSource", {}},
-      {"NotAWaveFile", Bytes(100, 'x')},
-      {"Pcm24Bit", WaveFile(Pcm(24, 2, 44100), tone)},
-      {"ZeroChannels", WaveFile(noChannels, tone)},
-      {"ZeroBlockAlignment", WaveFile(noAlignment, tone)},
-      {"BlockAlignmentAbove512", WaveFile(wideAlignment, tone)},
-      {"RateWithoutEncoderSetUp", WaveFile(Pcm(16, 2, 1000000), tone)},
-      {"ChannelsWithoutEncoderSetUp", WaveFile(Pcm(8, 256, 44100), tone)},
-      {"ZeroRate", WaveFile(Pcm(16, 2, 0), tone)},
-      {"Adpcm", WaveFile(adpcm, tone)},
-      {"WideAdpcm", WaveFile(adpcm, tone), true},
-      {"WideZeroRate", WaveFile(Pcm(24, 2, 0), tone), true},
-      {"WideChannelsWithoutEncoderSetUp", WaveFile(Pcm(24, 256, 44100), tone), true},
+      {"MissingSource", {}, u"ファイルを開けません"},
+      {"NotAWaveFile", Bytes(100, 'x'), u"WAVファイルではありません"},
+      {"Pcm24Bit", WaveFile(Pcm(24, 2, 44100), tone), u"24ビットのWAVは変換できません"},
+      {"Float", WaveFile(floating, tone), u"浮動小数点のWAVは変換できません"},
+      {"ZeroChannels", WaveFile(noChannels, tone), u"チャンネル数が0のWAVは変換できません"},
+      {"ZeroBlockAlignment", WaveFile(noAlignment, tone), badAlignment},
+      {"BlockAlignmentAbove512", WaveFile(wideAlignment, tone), badAlignment},
+      {"RateWithoutEncoderSetUp", WaveFile(Pcm(16, 2, 1000000), tone), noSetUp},
+      {"ChannelsWithoutEncoderSetUp", WaveFile(Pcm(8, 256, 44100), tone), noSetUp},
+      {"ZeroRate", WaveFile(Pcm(16, 2, 0), tone), noSetUp},
+      {"Adpcm", WaveFile(adpcm, tone), compressed},
+      {"WideAdpcm", WaveFile(adpcm, tone), compressed, true},
+      {"WideZeroRate", WaveFile(Pcm(24, 2, 0), tone), noSetUp, true},
+      {"WideChannelsWithoutEncoderSetUp", WaveFile(Pcm(24, 256, 44100), tone),
+       u"チャンネル数が多すぎるWAVは変換できません", true},
   };
 }
 

@@ -366,4 +366,39 @@ TEST_F(ConverterTest, LibraryErrorFailsAndRemovesTheDestination) {
   EXPECT_FALSE(folder_.Exists("out.png"));
 }
 
+// Refusals say why, naming what the file holds where the header tells it.
+struct ReasonCase {
+  const char* name;
+  void (*change)(BitmapLayout&);  // null: no source file at all
+  const char* destination;
+  const char16_t* reason;
+};
+
+const ReasonCase kReasons[] = {
+    {"TopDown", [](BitmapLayout& b) { b.height = -1; }, "out.png", u"上下が逆のBMPは変換できません"},
+    {"ThirtyTwoBits", [](BitmapLayout& b) { b.bitCount = 32; }, "out.png", u"32ビットのBMPは変換できません"},
+    {"V5Header", [](BitmapLayout& b) { b.headerSize = 124; }, "out.png", u"V5ヘッダのBMPは変換できません"},
+    {"MissingSource", nullptr, "out.png", u"ファイルを開けません"},
+    {"DestinationFolderMissing", [](BitmapLayout&) {}, "none/out.png", u"書き込めません"},
+};
+
+class ReasonTest : public testing::TestWithParam<ReasonCase> {};
+
+TEST_P(ReasonTest, SaysWhy) {
+  ScratchFolder folder;
+  BitmapLayout layout;
+  layout.data = {1, 2, 3, 0};
+  if (GetParam().change != nullptr) {
+    GetParam().change(layout);
+    ASSERT_TRUE(WriteBytes(folder.Path("in.bmp"), BuildBitmap(layout)));
+  }
+  std::u16string reason;
+  EXPECT_FALSE(
+      BmpToPngConverter().Convert(folder.Text("in.bmp"), folder.Text(GetParam().destination), &reason));
+  EXPECT_EQ(Utf16ToUtf8(reason), Utf16ToUtf8(GetParam().reason));
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, ReasonTest, testing::ValuesIn(kReasons),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
