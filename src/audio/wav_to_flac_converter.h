@@ -5,7 +5,9 @@
 // Encodes one RIFF WAVE file of integer PCM (8 to 32 bits, 1 to 8 channels,
 // plain or extensible layout, whatever the reader's wide mode takes) to a
 // FLAC file that decodes to exactly the same samples. The output depends on
-// the samples alone: the same bytes on every run and every platform.
+// the samples alone: the same bytes on every run. (Across platforms the
+// encoder's analysis may round differently in its maths library, so a long
+// sound can be framed differently; every file still decodes bit-exact.)
 class WavToFlacConverter {
  public:
   // True when the whole FLAC file was written. False when the source is

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "audio/wav_to_flac_converter.h"
 #include "audio/wav_to_ogg_converter.h"
 #include "bms/bmson.h"
 #include "bms/script_rewriter.h"
@@ -27,6 +28,7 @@ namespace {
 // The converters and rewriters of one run, shared read-only by its threads.
 struct Handlers {
   WavToOggConverter ogg;
+  WavToFlacConverter flac;
   BmpToPngConverter png;
   ScriptRewriter script;
   BmsonRewriter bmson;
@@ -212,11 +214,11 @@ class ConversionJob::Walk {
   bool Convert(const Conversion& conversion, FileWork& file) const {
     switch (conversion.converter) {
       case ConverterId::OggVorbis:
-        return handlers_.ogg.Convert(file.source, file.temporary);
+        return handlers_.ogg.Convert(file.source, file.temporary, &file.reason);
       case ConverterId::Flac:
-        return false;
+        return handlers_.flac.Convert(file.source, file.temporary, &file.reason);
       case ConverterId::Png:
-        return handlers_.png.Convert(file.source, file.temporary);
+        return handlers_.png.Convert(file.source, file.temporary, &file.reason);
     }
     return false;
   }

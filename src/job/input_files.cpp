@@ -79,8 +79,9 @@ bool InputFiles::ReaderTakes(const RunPlan& plan, const std::u16string& path, Fi
                     plan.wideSound ? WaveReadMode::Wide : WaveReadMode::Strict)) {
     return false;
   }
-  // Lossless output takes integer samples only.
-  return !(plan.sound != nullptr && plan.sound->converter == ConverterId::Flac && format.formatTag == 3);
+  // Lossless output takes integer samples of up to eight channels only.
+  const bool flac = plan.sound != nullptr && plan.sound->converter == ConverterId::Flac;
+  return !(flac && (format.formatTag == 3 || format.channelCount > 8));
 }
 
 bool InputFiles::KeepsName(const std::vector<std::u16string>& place, const std::u16string& value,

@@ -191,7 +191,13 @@ class RunTest : public QObject {
     QCOMPARE(table.size(), size_t(2));
     QCOMPARE(table[0], std::vector<QString>({Q(PathText(input)), "OK", "1", "1", "1", "1", "0"}));
     QCOMPARE(table[1], std::vector<QString>({Q(subFolder), "エラーあり", "0", "1", "0", "0", "2"}));
-    QCOMPARE(errorTexts, QStringList({"broken.bmp\r\nbroken.wav\r\n", ""}));
+    // Each failed file with its reason; both are also kept under their names.
+    QCOMPARE(errorTexts.size(), 2);
+    QVERIFY2(errorTexts[0].startsWith("broken.bmp — この形式のヘッダのBMPは変換できません\r\n"
+                                      "broken.wav — WAVファイルではありません\r\n"),
+             qPrintable(errorTexts[0]));
+    QVERIFY(errorTexts[0].endsWith("  broken.bmp\r\n  broken.wav\r\n"));
+    QCOMPARE(errorTexts[1], QString());
     QCOMPARE(errorListsAfterEmptyDoubleClick, 0);
 
     // The run really happened.

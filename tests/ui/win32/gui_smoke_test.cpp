@@ -333,7 +333,10 @@ TEST_F(GuiSmokeTest, MainDialogRunsAJobThroughProgressToResults) {
   EXPECT_EQ(rows[0], (std::vector<std::u16string>{input_, u"OK", u"1", u"2", u"1", u"1", u"0"}));
   EXPECT_EQ(rows[1], (std::vector<std::u16string>{CombinePath(input_, U16("曲")), U16("エラーあり"), u"0",
                                                   u"0", u"0", u"0", u"1"}));
-  EXPECT_EQ(errorListTexts, (std::vector<std::u16string>{u"bad.wav\r\n", u"bad.wav\r\n"}));
+  // The failed file with its reason, and the copy kept under its name.
+  const std::u16string errorList =
+      U16("bad.wav — WAVファイルではありません\r\n\r\n変換せずにコピーしたファイル:\r\n  bad.wav\r\n");
+  EXPECT_EQ(errorListTexts, (std::vector<std::u16string>{errorList, errorList}));
 
   for (const char16_t* name : {u"song.bms", u"kick.ogg", u"long.ogg", u"bg.png", u"readme.txt"}) {
     EXPECT_GT(FileSize(CombinePath(output_, name)), 0) << Utf16ToUtf8(name);
