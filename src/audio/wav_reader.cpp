@@ -1,14 +1,12 @@
 #include "audio/wav_reader.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <span>
 #include <utility>
 
 #include "audio/wav_parse.h"
-#include "util/file_system.h"
-#include "util/path.h"
+#include "util/whole_file.h"
 
 namespace {
 
@@ -17,22 +15,16 @@ namespace {
 // with, so such a file is refused before anything is allocated.
 constexpr std::uint64_t kLargestFileLength = 0x7FFFFFFF;
 
-// Reads the file into `bytes` with one read; `length` is its size. A
-// refusal when it cannot be measured, is too large, or cannot be had or read
-// whole.
-WaveRefusal ReadWholeFile(std::FILE* file, std::unique_ptr<std::uint8_t[]>& bytes, std::size_t& length) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return WaveRefusal::CannotOpen;
-  const long measured = std::ftell(file);
-  if (measured < 0) return WaveRefusal::CannotOpen;
-  if (static_cast<std::uint64_t>(measured) > kLargestFileLength) return WaveRefusal::FileTooLarge;
-  if (std::fseek(file, 0, SEEK_SET) != 0) return WaveRefusal::CannotOpen;
-  const std::size_t size = static_cast<std::size_t>(measured);
-  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[size]);
-  if (!buffer) return WaveRefusal::FileTooLarge;
-  if (std::fread(buffer.get(), 1, size, file) != size) return WaveRefusal::CannotOpen;
-  bytes = std::move(buffer);
-  length = size;
-  return WaveRefusal::None;
+WaveRefusal RefusalOf(WholeFileRead read) {
+  switch (read) {
+    case WholeFileRead::Read:
+      return WaveRefusal::None;
+    case WholeFileRead::TooLarge:
+      return WaveRefusal::FileTooLarge;
+    case WholeFileRead::CannotRead:
+      break;
+  }
+  return WaveRefusal::CannotOpen;
 }
 
 }  // namespace
@@ -46,15 +38,13 @@ bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_
 
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
                   std::int32_t& length, WaveReadMode mode, WaveRefusal& refusal, WaveFormat& declared) {
-  std::FILE* file = OpenFile(source, "rb");
-  if (file == nullptr) {
-    refusal = WaveRefusal::CannotOpen;
-    return false;
-  }
   std::unique_ptr<std::uint8_t[]> bytes;
   std::size_t size = 0;
-  refusal = ReadWholeFile(file, bytes, size);
-  std::fclose(file);
+  refusal = RefusalOf(ReadWholeFile(source, kLargestFileLength, [&](std::size_t length) -> void* {
+    bytes.reset(new (std::nothrow) std::uint8_t[length]);
+    size = length;
+    return bytes.get();
+  }));
   if (refusal != WaveRefusal::None) return false;
 
   WaveFormat parsed;

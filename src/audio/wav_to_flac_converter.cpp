@@ -14,7 +14,6 @@
 #include "audio/wav_reader.h"
 #include "audio/wave_refusal.h"
 #include "util/file_system.h"
-#include "util/path.h"
 #include "util/thread.h"
 
 namespace {

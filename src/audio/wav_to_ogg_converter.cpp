@@ -19,7 +19,6 @@
 #include "audio/wav_reader.h"
 #include "audio/wave_refusal.h"
 #include "util/file_system.h"
-#include "util/path.h"
 
 namespace {
 

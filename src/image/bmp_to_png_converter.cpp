@@ -12,7 +12,6 @@
 #include "image/bitmap_refusal.h"
 #include "image/bmp_reader.h"
 #include "util/file_system.h"
-#include "util/path.h"
 
 namespace {
 
