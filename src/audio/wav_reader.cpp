@@ -59,3 +59,12 @@ bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_
   length = static_cast<std::int32_t>(body.size());
   return true;
 }
+
+bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
+                  std::int32_t& length, WaveReadMode mode, std::u16string* reason) {
+  WaveRefusal refusal = WaveRefusal::None;
+  WaveFormat declared;
+  if (ReadWaveFile(source, format, samples, length, mode, refusal, declared)) return true;
+  if (reason != nullptr) *reason = WaveRefusalText(refusal, declared);
+  return false;
+}

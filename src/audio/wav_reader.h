@@ -39,3 +39,8 @@ enum class WaveRefusal;
 // fields as stored once they were read (see WaveRefusalText).
 bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
                   std::int32_t& length, WaveReadMode mode, WaveRefusal& refusal, WaveFormat& declared);
+
+// The same for a converter: on false `reason` (when given) receives why, in
+// Japanese (WaveRefusalText).
+bool ReadWaveFile(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
+                  std::int32_t& length, WaveReadMode mode, std::u16string* reason);

@@ -233,11 +233,7 @@ bool WavToFlacConverter::Convert(const std::u16string& source, const std::u16str
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  WaveRefusal refusal = WaveRefusal::None;
-  WaveFormat declared;
-  if (!ReadWaveFile(source, format, samples, length, WaveReadMode::Wide, refusal, declared)) {
-    return Refuse(reason, WaveRefusalText(refusal, declared));
-  }
+  if (!ReadWaveFile(source, format, samples, length, WaveReadMode::Wide, reason)) return false;
   // FLAC holds integers only; a float file would need rounding, and what
   // comes out would no longer be the source.
   if (format.formatTag == kFloatFormatTag) return Refuse(reason, u"浮動小数点のWAVは変換できません");

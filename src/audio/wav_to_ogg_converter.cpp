@@ -313,11 +313,9 @@ bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
   WaveFormat format;
   std::unique_ptr<std::uint8_t[]> samples;
   std::int32_t length = 0;
-  WaveRefusal refusal = WaveRefusal::None;
-  WaveFormat declared;
   if (!ReadWaveFile(source, format, samples, length, wideFormats ? WaveReadMode::Wide : WaveReadMode::Strict,
-                    refusal, declared)) {
-    return Refuse(reason, WaveRefusalText(refusal, declared));
+                    reason)) {
+    return false;
   }
 
   // The frame arithmetic divides by the channel count and sizes slices by the

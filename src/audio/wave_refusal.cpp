@@ -1,19 +1,12 @@
 #include "audio/wave_refusal.h"
 
+#include "util/decimal.h"
+
 namespace {
 
 constexpr std::uint16_t kPcmFormatTag = 1;
 constexpr std::uint16_t kFloatFormatTag = 3;
 constexpr std::uint16_t kExtensibleFormatTag = 0xFFFE;
-
-std::u16string Decimal(unsigned value) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
-}
 
 // A format tag the reader does not take. Float and the extensible layout
 // are refused only by the strict rules, so they get their own words.
@@ -31,7 +24,7 @@ std::u16string FormatTagText(std::uint16_t formatTag) {
 std::u16string BitDepthText(const WaveFormat& declared) {
   if (declared.bitsPerSample == 0) return u"このビット数のWAVは変換できません";
   const std::u16string kind = declared.formatTag == kFloatFormatTag ? u"ビット浮動小数点" : u"ビット";
-  return Decimal(declared.bitsPerSample) + kind + u"のWAVは変換できません";
+  return DecimalText(declared.bitsPerSample) + kind + u"のWAVは変換できません";
 }
 
 }  // namespace

@@ -1,15 +1,8 @@
 #include "image/bitmap_refusal.h"
 
-namespace {
+#include "util/decimal.h"
 
-std::u16string Decimal(unsigned value) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
-}
+namespace {
 
 // The later header versions by their sizes: OS/2's second header (16 or 64
 // bytes), the two undocumented ones (52, 56) and V4, V5.
@@ -41,7 +34,7 @@ std::u16string BitmapRefusalText(BitmapRefusal refusal, const BitmapInfo& declar
       return HeaderText(declared.headerSize);
     case BitmapRefusal::UnsupportedBitCount:
       if (declared.bitCount == 0) return u"この色数のBMPは変換できません";
-      return Decimal(declared.bitCount) + u"ビットのBMPは変換できません";
+      return DecimalText(declared.bitCount) + u"ビットのBMPは変換できません";
     case BitmapRefusal::UnsupportedCompression:
       return u"ビットフィールドやJPEG/PNG埋め込みのBMPは変換できません";
     case BitmapRefusal::WidthNotPositive:

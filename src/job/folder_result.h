@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/decimal.h"
+
 // Outcome of one folder of the input tree.
 enum class FolderStatus : std::int32_t {
   Ok = 0,
@@ -17,9 +19,6 @@ enum class FolderStatus : std::int32_t {
 // The status word shown in the result table and written to the log;
 // "不明" for any value outside the enumeration.
 std::u16string StatusText(FolderStatus status);
-
-// Plain decimal: minus sign for negatives, no padding, no grouping.
-std::u16string DecimalText(std::int64_t value);
 
 // The text with every control character written visibly, so that a file or
 // folder name cannot start a line of its own or steer a terminal in the log,
