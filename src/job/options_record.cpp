@@ -38,15 +38,26 @@ OptionsRecordState CompareOptionsRecord(const std::u16string& outputFolder, Opti
 }
 
 bool WriteOptionsRecord(const std::u16string& outputFolder, OptionFlags options) {
-  const std::u16string temporary = CombinePath(outputFolder, NewTemporaryName());
+  std::u16string name;
+  if (!CreateTemporaryFile(outputFolder, name)) return false;
+  const std::u16string temporary = CombinePath(outputFolder, name);
   std::FILE* file = OpenFile(temporary, "wb");
-  if (file == nullptr) return false;
+  if (file == nullptr) {
+    RemoveFile(temporary);
+    ReleaseTemporaryFolder(outputFolder);
+    return false;
+  }
   const std::string text = OptionsRecordText(options);
   bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   if (std::fclose(file) != 0) ok = false;
-  if (ok && CommitFile(temporary, RecordPath(outputFolder))) return true;
-  RemoveFile(temporary);
-  return false;
+  // The record is written last, when the run's other temporaries in the
+  // root are settled, so the run's lock there can go with it.
+  if (!(ok && CommitFile(temporary, RecordPath(outputFolder)))) {
+    RemoveFile(temporary);
+    ok = false;
+  }
+  ReleaseTemporaryFolder(outputFolder);
+  return ok;
 }
 
 bool RemoveOptionsRecord(const std::u16string& outputFolder) { return RemoveFile(RecordPath(outputFolder)); }

@@ -99,15 +99,45 @@ class FolderScope {
 // Output is written under a temporary name in the destination folder and
 // renamed to its final name only when complete, so a killed run, a full disk
 // or a second run into the same folder never leaves a partial file under a
-// final name. Temporary names are ".hoshibako-PID-N.tmp": the writing
-// process's id and a number unique within it.
+// final name. Temporary names are ".hoshibako-R-N.tmp": R is the run's id,
+// 16 hexadecimal digits drawn once per process from the system's random
+// source, and N a number unique within the run. Runs in separate process
+// namespaces (two containers) thus never meet on a name, and creating the
+// file exclusively settles even a collision of ids.
+//
+// A run holds a lock file ".hoshibako-R.lock" in each folder where it keeps
+// temporaries, locked for as long as the run lives (flock on POSIX; on
+// Windows the open file cannot be deleted). Clean-up removes the
+// temporaries of runs whose lock file is gone or can be taken, so a live
+// run's temporaries stay, whichever namespace it runs in.
 
-// A fresh temporary file name (name only) for this process.
+// A fresh temporary file name (name only) of this run, not yet reserved.
 std::u16string NewTemporaryName();
 
-// True when the name has the form of a temporary name; `pid` gets the id of
-// the process that made it.
-bool IsTemporaryName(const std::u16string& name, std::uint32_t* pid = nullptr);
+// Reserves a fresh temporary in the folder by creating it empty, after
+// taking this run's lock there; `name` gets its name (without the folder).
+// False when the folder cannot hold one.
+bool CreateTemporaryFile(const std::u16string& folder, std::u16string& name);
+
+// True when the name has exactly the shape of a temporary name of some run
+// (".hoshibako-" 16 lower-case hexadecimal digits "-" a decimal number
+// ".tmp"). Meant for the output side: an input file of that name is
+// somebody's file like any other.
+bool IsOwnTemporaryName(const std::u16string& name);
+
+// The same test, kept for callers not yet moved to the new name.
+inline bool IsTemporaryName(const std::u16string& name) { return IsOwnTemporaryName(name); }
+
+// True when the name has the shape of a run's lock file.
+bool IsRunLockName(const std::u16string& name);
+
+// This run's id as it appears in its names.
+std::u16string RunId();
+
+// Lets go of this run's lock in the folder, once none of its temporaries
+// there remain; and of every lock the run holds, at its end.
+void ReleaseTemporaryFolder(const std::u16string& folder);
+void ReleaseTemporaryFolders();
 
 // A completely written temporary file and the final name it is to take.
 struct PendingFile {
@@ -126,11 +156,8 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
 // The same for one file: true when it was renamed.
 bool CommitFile(const std::u16string& temporary, const std::u16string& destination);
 
-// Removes the temporary files in the folder that were left by processes
-// that no longer run; those of running processes (this one included) stay.
-// Returns how many were removed.
+// Removes the temporaries in the folder that runs no longer holding their
+// lock left behind, with those lock files; this run's own stay. Names of
+// any other shape are never touched. Returns how many temporaries were
+// removed.
 int RemoveStaleTemporaries(const std::u16string& folder);
-
-// This process's id, and whether a process with the given id runs.
-std::uint32_t CurrentProcessId();
-bool ProcessIsRunning(std::uint32_t pid);

@@ -12,7 +12,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 
 #include "util/cp932.h"
 #include "util/file_system.h"
+#include "util/file_system_platform.h"
 #include "util/unicode.h"
 
 namespace {
@@ -588,10 +590,82 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
   }
 }
 
-std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+namespace file_system_detail {
 
-bool ProcessIsRunning(std::uint32_t pid) {
-  if (pid == 0 || pid > static_cast<std::uint32_t>(INT_MAX)) return false;
-  // A process that exists but belongs to someone else still runs.
-  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+bool FillRandom(void* data, std::size_t size) {
+  auto* bytes = static_cast<unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = getrandom(bytes, size, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
+
+CreateOutcome CreateNewFile(const std::u16string& path) {
+  Location location;
+  if (!Locate(path, Lookup::Create, location)) return CreateOutcome::Failed;
+  Fd fd(openat(location.folder, location.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+               0666));
+  if (fd.Get() >= 0) return CreateOutcome::Created;
+  return errno == EEXIST ? CreateOutcome::Exists : CreateOutcome::Failed;
+}
+
+namespace {
+
+// True when the name in the folder still is the file the descriptor holds:
+// a clean-up that took the lock first may have removed it meanwhile.
+bool StillNamed(int folder, const std::string& name, int fd) {
+  struct stat held;
+  struct stat named;
+  return fstat(fd, &held) == 0 && fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+LockHandle AcquireRunLock(const std::u16string& path) {
+  Location location;
+  if (!Locate(path, Lookup::Create, location)) return kNoLock;
+  // The name is this run's alone, so the lock is only ever contended by a
+  // clean-up that found the file between its creation and the lock; that
+  // clean-up removes it, and the loop makes a new one.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    Fd fd(openat(location.folder, location.name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.Get() < 0) return kNoLock;
+    int locked;
+    do {
+      locked = flock(fd.Get(), LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) return kNoLock;
+    if (StillNamed(location.folder, location.name, fd.Get())) return fd.Release();
+  }
+  return kNoLock;
+}
+
+bool ClaimStaleRunLock(const std::u16string& path, LockHandle& handle) {
+  handle = kNoLock;
+  Location location;
+  if (!Locate(path, Lookup::Create, location)) return false;
+  Fd fd(openat(location.folder, location.name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.Get() < 0) return errno == ENOENT;
+  if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  // Taken, but only meaningful while the name still leads to it.
+  if (!StillNamed(location.folder, location.name, fd.Get())) return false;
+  handle = fd.Release();
+  return true;
+}
+
+void ReleaseRunLock(const std::u16string& path, LockHandle handle) {
+  if (handle == kNoLock) return;
+  // Removed while still held, so no run can take a file about to vanish.
+  Location location;
+  if (Locate(path, Lookup::Create, location)) unlinkat(location.folder, location.name.c_str(), 0);
+  close(static_cast<int>(handle));
+}
+
+}  // namespace file_system_detail

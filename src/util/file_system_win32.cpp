@@ -9,6 +9,8 @@
 
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "util/case_map.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
+#include "util/file_system_platform.h"
 
 namespace {
 
@@ -284,13 +287,49 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
     committed[i] = CommitOne(files[i].temporary, files[i].destination);
 }
 
-std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+namespace file_system_detail {
 
-bool ProcessIsRunning(std::uint32_t pid) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
-  DWORD code = 0;
-  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-  CloseHandle(process);
-  return running;
+bool FillRandom(void* data, std::size_t size) {
+  return BCryptGenRandom(nullptr, static_cast<PUCHAR>(data), static_cast<ULONG>(size),
+                         BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0;
 }
+
+CreateOutcome CreateNewFile(const std::u16string& path) {
+  if (path.empty()) return CreateOutcome::Failed;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return CreateOutcome::Created;
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::Exists
+                                                                     : CreateOutcome::Failed;
+}
+
+// The lock is the open file itself: opened without delete sharing, it
+// cannot be removed while its run lives, and the system closes it when the
+// run ends however it ends.
+LockHandle AcquireRunLock(const std::u16string& path) {
+  if (path.empty()) return kNoLock;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return kNoLock;
+  return reinterpret_cast<LockHandle>(handle);
+}
+
+bool ClaimStaleRunLock(const std::u16string& path, LockHandle& handle) {
+  handle = kNoLock;
+  if (path.empty()) return false;
+  if (DeleteFileW(Wide(path).c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND;
+}
+
+void ReleaseRunLock(const std::u16string& path, LockHandle handle) {
+  if (handle == kNoLock) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+  DeleteFileW(Wide(path).c_str());
+}
+
+}  // namespace file_system_detail

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -230,40 +232,107 @@ struct TemporaryNameCase {
   const char* name;
   const char* text;
   bool temporary;
-  std::uint32_t pid;
 };
 
 const TemporaryNameCase kTemporaryNameCases[] = {
-    {"Plain", ".hoshibako-1234-5.tmp", true, 1234},
-    {"NoNumber", ".hoshibako-1234-.tmp", false, 0},
-    {"NoPid", ".hoshibako--5.tmp", false, 0},
-    {"OtherSuffix", ".hoshibako-1234-5.ogg", false, 0},
-    {"WithoutDot", "hoshibako-1234-5.tmp", false, 0},
-    {"PidTooLarge", ".hoshibako-99999999999-5.tmp", false, 0},
-    {"TrailingText", ".hoshibako-1-5.tmp.tmp", false, 0},
+    {"Plain", ".hoshibako-0123456789abcdef-5.tmp", true},
+    {"OldProcessIdShape", ".hoshibako-123-1.tmp", false},
+    {"NoNumber", ".hoshibako-0123456789abcdef-.tmp", false},
+    {"UpperCaseDigits", ".hoshibako-0123456789ABCDEF-5.tmp", false},
+    {"ShortId", ".hoshibako-0123456789abcde-5.tmp", false},
+    {"OtherSuffix", ".hoshibako-0123456789abcdef-5.ogg", false},
+    {"LockFile", ".hoshibako-0123456789abcdef.lock", false},
+    {"WithoutDot", "hoshibako-0123456789abcdef-5.tmp", false},
+    {"TrailingText", ".hoshibako-0123456789abcdef-5.tmp.tmp", false},
 };
 
 class TemporaryNameTest : public testing::TestWithParam<TemporaryNameCase> {};
 
 TEST_P(TemporaryNameTest, Recognised) {
   const TemporaryNameCase& c = GetParam();
-  std::uint32_t pid = 0;
-  EXPECT_EQ(IsTemporaryName(U16(c.text), &pid), c.temporary);
-  if (c.temporary) {
-    EXPECT_EQ(pid, c.pid);
-  }
+  EXPECT_EQ(IsOwnTemporaryName(U16(c.text)), c.temporary);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, testing::ValuesIn(kTemporaryNameCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TemporaryNameTest, FreshNamesAreUniqueAndRecognised) {
-  const std::u16string first = NewTemporaryName();
-  std::uint32_t pid = 0;
-  EXPECT_TRUE(IsTemporaryName(first, &pid));
-  EXPECT_EQ(pid, CurrentProcessId());
-  EXPECT_NE(NewTemporaryName(), first);
+TEST_F(FileSystemTest, TemporariesAreReservedExclusivelyUnderTheRunsLock) {
+  const std::u16string folder = U16(root_);
+  const std::string lock = ".hoshibako-" + Utf16ToUtf8(RunId()) + ".lock";
+  // The next fresh name is already taken by somebody's file: it is passed
+  // over, not reused.
+  const std::u16string peek = NewTemporaryName();
+  const std::string taken = Utf16ToUtf8(peek.substr(0, peek.rfind(u'-') + 1)) +
+                            std::to_string(std::stoull(Utf16ToUtf8(peek.substr(peek.rfind(u'-') + 1))) + 1) +
+                            ".tmp";
+  WriteRaw(taken, "somebody's");
+  std::u16string first;
+  ASSERT_TRUE(CreateTemporaryFile(folder, first));
+  EXPECT_TRUE(IsOwnTemporaryName(first));
+  EXPECT_NE(Utf16ToUtf8(first), taken);
+  EXPECT_EQ(ReadRaw(taken), "somebody's");
+  EXPECT_EQ(FileSize(CombinePath(folder, first)), 0);
+  EXPECT_TRUE(fs::exists(root_ + "/" + lock));
+  ReleaseTemporaryFolder(folder);
+  EXPECT_FALSE(fs::exists(root_ + "/" + lock));
 }
+
+// Each row puts names in an empty folder, optionally holds the other run's
+// lock from a descriptor of its own (as a live run in another namespace
+// would), cleans up, and lists what is left.
+struct StaleCase {
+  const char* name;
+  std::vector<std::string> files;
+  bool holdOtherLock;
+  std::vector<std::string> left;
+};
+
+constexpr char kOther[] = ".hoshibako-00000000deadbeef";
+
+const StaleCase kStaleCases[] = {
+    {"OtherRunWithoutLockFile", {std::string(kOther) + "-1.tmp"}, false, {}},
+    {"OtherRunWithUnheldLock", {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"}, false, {}},
+    {"OtherRunStillHoldingItsLock",
+     {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"},
+     true,
+     {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"}},
+    {"UserFileOfTheOldShape", {".hoshibako-123-1.tmp"}, false, {".hoshibako-123-1.tmp"}},
+    {"UserFileNearTheShape",
+     {".hoshibako-00000000DEADBEEF-1.tmp", std::string(kOther) + "-1.tmp.bak"},
+     false,
+     {".hoshibako-00000000DEADBEEF-1.tmp", std::string(kOther) + "-1.tmp.bak"}},
+};
+
+class StaleTemporaryTest : public FileSystemTest, public testing::WithParamInterface<StaleCase> {};
+
+TEST_P(StaleTemporaryTest, OnlyUnheldTemporariesOfTheShapeGo) {
+  const StaleCase& c = GetParam();
+  for (const std::string& file : c.files) WriteRaw(file, "x");
+  // This run's own temporary always stays.
+  std::u16string own;
+  ASSERT_TRUE(CreateTemporaryFile(U16(root_), own));
+  int held = -1;
+  if (c.holdOtherLock) {
+    held = open((root_ + "/" + kOther + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+  }
+  RemoveStaleTemporaries(U16(root_));
+  if (held >= 0) close(held);
+  const std::string ownLock = ".hoshibako-" + Utf16ToUtf8(RunId()) + ".lock";
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    const std::string name = entry.path().filename().string();
+    if (name != Utf16ToUtf8(own) && name != ownLock) left.push_back(name);
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, c.left);
+  EXPECT_TRUE(fs::exists(root_ + "/" + Utf16ToUtf8(own)));
+  ReleaseTemporaryFolder(U16(root_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, StaleTemporaryTest, testing::ValuesIn(kStaleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PrefixCase {
   const char* name;
