@@ -62,19 +62,15 @@ bool WriteOptionsRecord(const std::u16string& outputFolder, OptionFlags options)
   std::FILE* file = OpenFile(temporary, "wb");
   if (file == nullptr) {
     RemoveFile(temporary);
-    ReleaseTemporaryFolder(outputFolder);
     return false;
   }
   const std::string text = OptionsRecordText(options);
   bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   if (std::fclose(file) != 0) ok = false;
-  // The record is written last, when the run's other temporaries in the
-  // root are settled, so the run's lock there can go with it.
   if (!(ok && CommitFile(temporary, RecordPath(outputFolder)))) {
     RemoveFile(temporary);
     ok = false;
   }
-  ReleaseTemporaryFolder(outputFolder);
   return ok;
 }
 

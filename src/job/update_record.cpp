@@ -158,6 +158,5 @@ bool UpdateRecord::Save(const std::u16string& outputFolder) const {
     RemoveFile(temporary);
     ok = false;
   }
-  ReleaseTemporaryFolder(outputFolder);
   return ok;
 }

@@ -45,9 +45,8 @@ class UpdateRecord {
   void Record(const std::u16string& outputName, const std::u16string& sourceName, const FileFacts& source,
               long long outputSize);
 
-  // Writes the record into the output folder, once the folder's outputs
-  // are settled: the run's lock on its temporaries there goes with it.
-  // False on failure.
+  // Writes the record into the output folder (a temporary renamed over
+  // the earlier record). False on failure.
   bool Save(const std::u16string& outputFolder) const;
 
   std::size_t size() const { return entries_.size(); }

@@ -88,20 +88,68 @@ std::u16string IdOf(const std::u16string& name, bool& isLock) {
 
 std::u16string LockName(const std::u16string& id) { return kTemporaryPrefix + id + kLockSuffix; }
 
-// The locks this run holds, by folder.
-std::mutex locksMutex;
-std::map<std::u16string, fsd::LockHandle> heldLocks;
+// The folder part of a path as a key: the same for every path that
+// CombinePath forms from one folder text, trailing separators or not.
+std::u16string FolderKey(const std::u16string& folder) {
+  std::u16string joined = CombinePath(folder, u"x");
+  joined.pop_back();
+  while (joined.size() > 1 && (joined.back() == u'/' || joined.back() == kPathSeparator)) joined.pop_back();
+  return joined;
+}
 
-bool HoldLock(const std::u16string& folder) {
-  std::lock_guard<std::mutex> lock(locksMutex);
-  if (heldLocks.count(folder) != 0) return true;
-  const fsd::LockHandle handle = fsd::AcquireRunLock(CombinePath(folder, LockName(RunIdText())));
-  if (handle == fsd::kNoLock) return false;
-  heldLocks.emplace(folder, handle);
+bool SplitLast(const std::u16string& path, std::u16string& folder, std::u16string& name) {
+  const std::size_t slash = path.find_last_of(u"/\\");
+  if (slash == std::u16string::npos || slash + 1 >= path.size()) return false;
+  folder = FolderKey(path.substr(0, slash + 1));
+  name = path.substr(slash + 1);
   return true;
 }
 
+// This run's lock in each folder where it has temporaries, with those
+// temporaries' names. A lock is taken before the first temporary of a
+// folder is created and let go when the last one is renamed or removed.
+struct HeldFolder {
+  fsd::LockHandle lock = fsd::kNoLock;
+  std::set<std::u16string> temporaries;
+};
+
+std::mutex locksMutex;
+std::map<std::u16string, HeldFolder> heldFolders;
+
+std::u16string OwnLockPath(const std::u16string& folderKey) {
+  return CombinePath(folderKey, LockName(RunIdText()));
+}
+
 }  // namespace
+
+namespace file_system_detail {
+
+void NoteTemporaryCreated(const std::u16string& path) {
+  std::u16string folder;
+  std::u16string name;
+  bool isLock = false;
+  if (!SplitLast(path, folder, name) || IdOf(name, isLock) != RunIdText() || isLock) return;
+  std::lock_guard<std::mutex> lock(locksMutex);
+  HeldFolder& held = heldFolders[folder];
+  if (held.lock == kNoLock) held.lock = AcquireRunLock(OwnLockPath(folder));
+  held.temporaries.insert(name);
+}
+
+void NoteTemporaryGone(const std::u16string& path) {
+  std::u16string folder;
+  std::u16string name;
+  bool isLock = false;
+  if (!SplitLast(path, folder, name) || IdOf(name, isLock) != RunIdText() || isLock) return;
+  std::lock_guard<std::mutex> lock(locksMutex);
+  const auto it = heldFolders.find(folder);
+  if (it == heldFolders.end() || it->second.temporaries.erase(name) == 0 || !it->second.temporaries.empty()) {
+    return;
+  }
+  ReleaseRunLock(OwnLockPath(folder), it->second.lock);
+  heldFolders.erase(it);
+}
+
+}  // namespace file_system_detail
 
 std::u16string RunId() { return RunIdText(); }
 
@@ -111,17 +159,20 @@ std::u16string NewTemporaryName() {
 }
 
 bool CreateTemporaryFile(const std::u16string& folder, std::u16string& name) {
-  if (!HoldLock(folder)) return false;
   // A name is only taken when nothing holds it; a few tries cover a file
   // some other program put there under a name of the same shape.
   for (int attempt = 0; attempt < 16; ++attempt) {
     name = NewTemporaryName();
-    switch (fsd::CreateNewFile(CombinePath(folder, name))) {
+    const std::u16string path = CombinePath(folder, name);
+    fsd::NoteTemporaryCreated(path);
+    switch (fsd::CreateNewFile(path)) {
       case fsd::CreateOutcome::Created:
         return true;
       case fsd::CreateOutcome::Exists:
+        fsd::NoteTemporaryGone(path);
         continue;
       case fsd::CreateOutcome::Failed:
+        fsd::NoteTemporaryGone(path);
         break;
     }
     break;
@@ -138,22 +189,6 @@ bool IsOwnTemporaryName(const std::u16string& name) {
 bool IsRunLockName(const std::u16string& name) {
   bool isLock = false;
   return !IdOf(name, isLock).empty() && isLock;
-}
-
-void ReleaseTemporaryFolder(const std::u16string& folder) {
-  std::lock_guard<std::mutex> lock(locksMutex);
-  const auto it = heldLocks.find(folder);
-  if (it == heldLocks.end()) return;
-  fsd::ReleaseRunLock(CombinePath(folder, LockName(RunIdText())), it->second);
-  heldLocks.erase(it);
-}
-
-void ReleaseTemporaryFolders() {
-  std::lock_guard<std::mutex> lock(locksMutex);
-  for (const auto& [folder, handle] : heldLocks) {
-    fsd::ReleaseRunLock(CombinePath(folder, LockName(RunIdText())), handle);
-  }
-  heldLocks.clear();
 }
 
 bool CommitFile(const std::u16string& temporary, const std::u16string& destination) {

@@ -62,8 +62,24 @@ long long FileModifiedTime(const std::u16string& path);
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);
 
-// Creates every missing folder of the path. True when all exist afterwards.
+// Creates every missing folder of the path. True when all exist afterwards
+// and the last of them is a folder itself, not a symbolic link (or
+// junction) to one: the output tree is written only where it really lies,
+// so a link placed inside it cannot carry the writes elsewhere.
 bool CreateDirectoryPath(const std::u16string& folder);
+
+// What tells two names of one file or folder apart from two files: the
+// device and inode on POSIX, the volume serial number and file index on
+// Windows.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// The identity of what the path names (links followed); false when it
+// cannot be asked.
+bool GetFileId(const std::u16string& path, FileId& id);
 
 // True when the path names an existing folder (a trailing separator is fine).
 bool DirectoryExists(const std::u16string& path);
@@ -105,13 +121,16 @@ class FolderScope {
 // namespaces (two containers) thus never meet on a name, and creating the
 // file exclusively settles even a collision of ids.
 //
-// A run holds a lock file ".hoshibako-R.lock" in each folder where it keeps
-// temporaries, locked for as long as the run lives (flock on POSIX; on
-// Windows the open file cannot be deleted). Clean-up removes the
-// temporaries of runs whose lock file is gone or can be taken, so a live
-// run's temporaries stay, whichever namespace it runs in.
+// A run holds a lock file ".hoshibako-R.lock" in each folder where it has
+// temporaries (flock on POSIX; on Windows the open file cannot be deleted),
+// from before the first of them is created (by CreateTemporaryFile, or by
+// opening or copying to a fresh name of this run) until the last is renamed
+// by CommitFiles or removed by RemoveFile. Clean-up removes the temporaries
+// of runs whose lock file is gone or can be taken, so a live run's
+// temporaries stay, whichever namespace it runs in, and a killed run's go.
 
-// A fresh temporary file name (name only) of this run, not yet reserved.
+// A fresh temporary file name (name only) of this run, not yet reserved:
+// CreateTemporaryFile is the safe way to get one.
 std::u16string NewTemporaryName();
 
 // Reserves a fresh temporary in the folder by creating it empty, after
@@ -133,11 +152,6 @@ bool IsRunLockName(const std::u16string& name);
 
 // This run's id as it appears in its names.
 std::u16string RunId();
-
-// Lets go of this run's lock in the folder, once none of its temporaries
-// there remain; and of every lock the run holds, at its end.
-void ReleaseTemporaryFolder(const std::u16string& folder);
-void ReleaseTemporaryFolders();
 
 // A completely written temporary file and the final name it is to take.
 struct PendingFile {

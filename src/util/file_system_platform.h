@@ -35,4 +35,10 @@ bool ClaimStaleRunLock(const std::u16string& path, LockHandle& handle);
 // Removes the lock file and lets the lock go.
 void ReleaseRunLock(const std::u16string& path, LockHandle handle);
 
+// The file layer's own bookkeeping of this run's temporaries: called before
+// a file of a temporary's name is created, and after one is renamed or
+// removed. Names of other runs or other shapes are ignored.
+void NoteTemporaryCreated(const std::u16string& path);
+void NoteTemporaryGone(const std::u16string& path);
+
 }  // namespace file_system_detail

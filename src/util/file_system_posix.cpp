@@ -128,6 +128,9 @@ std::u16string DecodeName(const std::string& raw) {
   return name;
 }
 
+// The bytes a new entry of this name is created under.
+std::string NameBytes(const std::u16string& name) { return Utf16ToUtf8(name); }
+
 bool EntryExists(int folder, const std::string& name) {
   struct stat st;
   return fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -178,13 +181,13 @@ bool FindName(int folder, const std::u16string& name, std::string& found) {
   return matched;
 }
 
-int OpenFolderAt(int folder, const std::string& name) {
-  return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+int OpenFolderAt(int folder, const std::string& name, bool noFollow = false) {
+  return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
 }
 
 // Opens a folder by its whole path, one component after the other, so that
-// no single call sees more than one name. With `create`, missing folders
-// are made on the way.
+// no length limit applies. With `create`, missing folders are made on the
+// way, and the last folder must not be a symbolic link.
 Fd OpenFolderPath(const std::u16string& path, bool create) {
   if (path.empty()) return Fd(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   std::size_t start = 0;
@@ -198,10 +201,11 @@ Fd OpenFolderPath(const std::u16string& path, bool create) {
     std::string bytes;
     if (!FindName(current.Get(), name, bytes)) {
       if (!create) return Fd();
-      bytes = Utf16ToUtf8(name);
+      bytes = NameBytes(name);
       if (mkdirat(current.Get(), bytes.c_str(), 0777) != 0 && errno != EEXIST) return Fd();
     }
-    current = Fd(OpenFolderAt(current.Get(), bytes));
+    const bool last = path.find_first_not_of(u'/', start) == std::u16string::npos;
+    current = Fd(OpenFolderAt(current.Get(), bytes, create && last && name != u".."));
   }
   return current;
 }
@@ -233,7 +237,7 @@ bool Locate(const std::u16string& path, Lookup lookup, Location& location) {
     }
   }
   if (lookup == Lookup::Create || name == u"." || name == u"..") {
-    location.name = Utf16ToUtf8(name);
+    location.name = NameBytes(name);
     return true;
   }
   return FindName(location.folder, name, location.name);
@@ -292,6 +296,7 @@ std::FILE* OpenStream(const std::u16string& path, const char* mode) {
   if (flags < 0) return nullptr;
   Location location;
   if (!Locate(path, (flags & O_CREAT) != 0 ? Lookup::Create : Lookup::Existing, location)) return nullptr;
+  if ((flags & O_CREAT) != 0) file_system_detail::NoteTemporaryCreated(path);
   Fd fd = OpenRegular(location.folder, location.name, flags);
   if (fd.Get() < 0) return nullptr;
   std::string streamMode;
@@ -437,6 +442,7 @@ bool CopyFileOverwrite(const std::u16string& source, const std::u16string& desti
   if (fstat(in.Get(), &st) != 0) return false;
   Location to;
   if (!Locate(destination, Lookup::Create, to)) return false;
+  file_system_detail::NoteTemporaryCreated(destination);
   Fd out = OpenRegular(to.folder, to.name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
   if (out.Get() < 0) return false;
   bool ok = true;
@@ -476,8 +482,13 @@ std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
 bool RemoveFile(const std::u16string& path) {
   Location location;
   // A name that cannot be found is not there to remove.
-  if (!Locate(path, Lookup::Existing, location)) return !StripTrailing(path).empty();
-  return unlinkat(location.folder, location.name.c_str(), 0) == 0 || errno == ENOENT;
+  if (!Locate(path, Lookup::Existing, location)) {
+    file_system_detail::NoteTemporaryGone(path);
+    return !StripTrailing(path).empty();
+  }
+  const bool removed = unlinkat(location.folder, location.name.c_str(), 0) == 0 || errno == ENOENT;
+  if (removed) file_system_detail::NoteTemporaryGone(path);
+  return removed;
 }
 
 bool RemoveFile(const NarrowPath& path) {
@@ -538,12 +549,24 @@ bool CreateDirectoryPath(const std::u16string& folder) {
   // Inside an open scope only the last folder can be missing.
   const int scoped = parent.empty() ? -1 : ScopeDescriptor(parent);
   if (scoped >= 0 && name != u"." && name != u"..") {
-    const std::string bytes = Utf16ToUtf8(name);
+    const std::string bytes = NameBytes(name);
     if (mkdirat(scoped, bytes.c_str(), 0777) != 0 && errno != EEXIST) return false;
     struct stat st;
-    return fstatat(scoped, bytes.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    return fstatat(scoped, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
   }
   return OpenFolderPath(StripTrailing(folder), true).Get() >= 0;
+}
+
+bool GetFileId(const std::u16string& path, FileId& id) {
+  Location location;
+  struct stat st;
+  if (!Locate(path, Lookup::Existing, location) ||
+      fstatat(location.folder, location.name.c_str(), &st, 0) != 0) {
+    return false;
+  }
+  id.volume = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
 }
 
 bool DirectoryExists(const std::u16string& path) {
@@ -587,6 +610,7 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
       if (fd.Get() < 0 || fsync(fd.Get()) != 0) continue;
     }
     committed[i] = renameat(from.folder, from.name.c_str(), to.folder, to.name.c_str()) == 0;
+    if (committed[i]) file_system_detail::NoteTemporaryGone(files[i].temporary);
   }
 }
 

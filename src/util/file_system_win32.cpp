@@ -122,6 +122,7 @@ bool CopyFileOverwrite(const std::u16string& source, const std::u16string& desti
   const std::wstring from = Wide(source);
   if (!IsRegularFile(from)) return false;
   // The system copy keeps the source's attributes and last-write time.
+  file_system_detail::NoteTemporaryCreated(destination);
   return CopyFileW(from.c_str(), Wide(destination).c_str(), /*bFailIfExists=*/FALSE) != 0;
 }
 
@@ -139,6 +140,7 @@ std::FILE* OpenFile(const std::u16string& path, const char* mode) {
     if (*m != 'b' && *m != 't') wideMode += static_cast<wchar_t>(*m);
   }
   wideMode += L'b';
+  if (mode[0] != 'r') file_system_detail::NoteTemporaryCreated(path);
   std::FILE* file = _wfopen(name.c_str(), wideMode.c_str());
   if (file != nullptr &&
       GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
@@ -156,9 +158,13 @@ std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
 
 bool RemoveFile(const std::u16string& path) {
   if (path.empty()) return false;
-  if (DeleteFileW(Wide(path).c_str())) return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  bool removed = DeleteFileW(Wide(path).c_str()) != 0;
+  if (!removed) {
+    const DWORD error = GetLastError();
+    removed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if (removed) file_system_detail::NoteTemporaryGone(path);
+  return removed;
 }
 
 bool RemoveFile(const NarrowPath& path) {
@@ -228,7 +234,24 @@ bool CreateDirectoryPath(const std::u16string& folder) {
     const DWORD attributes = GetFileAttributesW(prefix.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   }
-  return DirectoryExists(folder);
+  // The folder itself must not be a link or junction leading elsewhere.
+  const DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+bool GetFileId(const std::u16string& path, FileId& id) {
+  if (path.empty()) return false;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool ok = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  if (!ok) return false;
+  id.volume = information.dwVolumeSerialNumber;
+  id.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  return true;
 }
 
 bool DirectoryExists(const std::u16string& path) {
@@ -283,8 +306,10 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
   // Flushing a whole volume needs rights a user does not have: each file is
   // flushed on its own.
   committed.assign(files.size(), false);
-  for (std::size_t i = 0; i < files.size(); ++i)
+  for (std::size_t i = 0; i < files.size(); ++i) {
     committed[i] = CommitOne(files[i].temporary, files[i].destination);
+    if (committed[i]) file_system_detail::NoteTemporaryGone(files[i].temporary);
+  }
 }
 
 namespace file_system_detail {

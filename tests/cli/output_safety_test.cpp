@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -202,7 +204,8 @@ class OutputSafetyTest : public ::testing::Test {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
       if (!entry.is_regular_file()) continue;
       const std::string name = Utf16ToUtf8(PathText(entry.path().filename()));
-      if (IsTemporaryName(U16(name))) {
+      // A killed run leaves its lock files beside its temporaries.
+      if (IsOwnTemporaryName(U16(name)) || IsRunLockName(U16(name))) {
         ++temporaries;
         continue;
       }
@@ -341,5 +344,70 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
     EXPECT_EQ(temporaries, 0);
   }
 }
+
+// Second ways into the input: a link inside the output tree that leads into
+// it, and the input mounted a second time (in a mount namespace of the
+// child alone). The run must write nothing into the input: it is refused
+// at the start, or the linked folder fails visibly.
+struct SecondWayCase {
+  const char* name;
+  const char* linkInOutput;  // "out/<this>" becomes a link to "in/<this>"
+  bool bindInputAtB;         // "b" is the input mounted again
+  const char* output;        // relative to the test's folder
+  int exitCode;
+};
+
+constexpr int kNoMount = 100;
+
+const SecondWayCase kSecondWayCases[] = {
+    {"LinkInTheOutputLeadsIntoTheInput", "song2", false, "out", 1},
+    {"OutputIsTheInputMountedAgain", "", true, "b", 2},
+    {"OutputBelowTheInputMountedAgain", "", true, "b/song2", 2},
+};
+
+class SecondWayTest : public OutputSafetyTest, public ::testing::WithParamInterface<SecondWayCase> {};
+
+// Every file below a folder with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+TEST_P(SecondWayTest, TheInputIsNeverWritten) {
+  const SecondWayCase& c = GetParam();
+  MakeLibrary();
+  fs::create_directories(tmp.path() / "out");
+  fs::create_directories(tmp.path() / "b");
+  if (c.linkInOutput[0] != '\0') {
+    fs::create_directory_symlink(In() / c.linkInOutput, tmp.path() / "out" / c.linkInOutput);
+  }
+  const auto before = Snapshot(In());
+  const std::string input = In().string();
+  const std::string output = (tmp.path() / c.output).string();
+  const std::string mountPoint = (tmp.path() / "b").string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (c.bindInputAtB &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount(input.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)) {
+      _exit(kNoMount);
+    }
+    if (std::freopen("/dev/null", "w", stdout) == nullptr ||
+        std::freopen("/dev/null", "w", stderr) == nullptr)
+      _exit(127);
+    execl(HOSHIBAKO_CLI_PATH, HOSHIBAKO_CLI_PATH, "-a", input.c_str(), output.c_str(), nullptr);
+    _exit(127);
+  }
+  const int code = Wait(pid);
+  if (code == kNoMount) GTEST_SKIP() << "no bind mounts here";
+  EXPECT_EQ(code, c.exitCode);
+  EXPECT_EQ(Snapshot(In()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, SecondWayTest, ::testing::ValuesIn(kSecondWayCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "util/path.h"
 #include "util/unicode.h"
@@ -139,6 +140,61 @@ TEST_F(FileSystemTest, CreateDirectoryPathMakesTheWholeChain) {
   EXPECT_TRUE(fs::is_directory(root_ + "/한/café"));
   WriteRaw("file", "x");
   EXPECT_FALSE(CreateDirectoryPath(Path("file/sub")));
+}
+
+// A folder that is a link leads the writes elsewhere (into the input, say):
+// creating or entering it fails; a link above the folder is the caller's
+// own path and is followed.
+struct LinkedFolderCase {
+  const char* name;
+  const char* folder;  // below the test's folder; "elsewhere" holds a file
+  bool inScope;        // created with its parent held open by a FolderScope
+  bool created;
+};
+
+const LinkedFolderCase kLinkedFolderCases[] = {
+    {"RealFolder", "out/real", false, true},
+    {"LinkAsTheFolder", "out/link", false, false},
+    {"LinkAsTheFolderInAScope", "out/link", true, false},
+    {"LinkAsTheFolderWithTrailingSeparator", "out/link/", false, false},
+    {"LinkAboveTheFolder", "out/link/new", false, true},
+};
+
+class LinkedFolderTest : public FileSystemTest, public testing::WithParamInterface<LinkedFolderCase> {};
+
+TEST_P(LinkedFolderTest, OnlyRealFoldersAreCreatedOrEntered) {
+  const LinkedFolderCase& c = GetParam();
+  fs::create_directories(root_ + "/out/real");
+  fs::create_directories(root_ + "/elsewhere");
+  WriteRaw("elsewhere/song.wav", "input");
+  fs::create_directory_symlink(root_ + "/elsewhere", root_ + "/out/link");
+  {
+    std::optional<FolderScope> scope;
+    if (c.inScope) scope.emplace(Path("out"));
+    EXPECT_EQ(CreateDirectoryPath(Path(c.folder)), c.created);
+  }
+  // Whatever happened, nothing was written into the linked folder's own
+  // place except what a link above the folder asked for.
+  const bool newFolder = fs::exists(root_ + "/elsewhere/new");
+  EXPECT_EQ(newFolder, std::string(c.folder) == "out/link/new");
+  EXPECT_EQ(ReadRaw("elsewhere/song.wav"), "input");
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, LinkedFolderTest, testing::ValuesIn(kLinkedFolderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileSystemTest, FileIdsTellSecondPathsFromOtherFiles) {
+  fs::create_directories(root_ + "/a/b");
+  fs::create_directory_symlink(root_ + "/a", root_ + "/second");
+  FileId a;
+  FileId second;
+  FileId b;
+  ASSERT_TRUE(GetFileId(Path("a"), a));
+  ASSERT_TRUE(GetFileId(Path("second"), second));
+  ASSERT_TRUE(GetFileId(Path("a/b"), b));
+  EXPECT_EQ(a, second);
+  EXPECT_FALSE(a == b);
+  EXPECT_FALSE(GetFileId(Path("missing"), b));
 }
 
 TEST_F(FileSystemTest, DirectoryExistsAndCurrentDirectory) {
@@ -272,8 +328,14 @@ TEST_F(FileSystemTest, TemporariesAreReservedExclusivelyUnderTheRunsLock) {
   EXPECT_NE(Utf16ToUtf8(first), taken);
   EXPECT_EQ(ReadRaw(taken), "somebody's");
   EXPECT_EQ(FileSize(CombinePath(folder, first)), 0);
+  // The run's lock is there while a temporary of the run is, and goes
+  // with the last of them.
+  std::u16string second;
+  ASSERT_TRUE(CreateTemporaryFile(folder, second));
   EXPECT_TRUE(fs::exists(root_ + "/" + lock));
-  ReleaseTemporaryFolder(folder);
+  EXPECT_TRUE(CommitFile(CombinePath(folder, first), CombinePath(folder, u"final.txt")));
+  EXPECT_TRUE(fs::exists(root_ + "/" + lock));
+  EXPECT_TRUE(RemoveFile(CombinePath(folder, second)));
   EXPECT_FALSE(fs::exists(root_ + "/" + lock));
 }
 
@@ -327,8 +389,7 @@ TEST_P(StaleTemporaryTest, OnlyUnheldTemporariesOfTheShapeGo) {
   }
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, c.left);
-  EXPECT_TRUE(fs::exists(root_ + "/" + Utf16ToUtf8(own)));
-  ReleaseTemporaryFolder(U16(root_));
+  EXPECT_TRUE(RemoveFile(CombinePath(U16(root_), own)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, StaleTemporaryTest, testing::ValuesIn(kStaleCases),
