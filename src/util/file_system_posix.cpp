@@ -23,6 +23,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <list>
+#include <mutex>
+#include <unordered_map>
 
 #include "util/cp932.h"
 #include "util/file_system.h"
@@ -128,8 +131,150 @@ std::u16string DecodeName(const std::string& raw) {
   return name;
 }
 
-// The bytes a new entry of this name is created under.
-std::string NameBytes(const std::u16string& name) { return Utf16ToUtf8(name); }
+bool HasEscapes(const std::u16string& name) {
+  return std::any_of(name.begin(), name.end(), [](char16_t c) { return IsCp932Escape(c); });
+}
+
+// The name under which an entry is listed when its decoded name is taken by
+// another entry of the folder (the same name in UTF-8 and in Shift_JIS
+// bytes, or two code page 932 spellings of one character): ASCII as it is,
+// every other byte as its escape unit. It names those bytes and no others.
+std::u16string EscapedName(const std::string& raw) {
+  std::u16string name;
+  name.reserve(raw.size());
+  for (const char c : raw) {
+    const auto b = static_cast<unsigned char>(c);
+    name += b < 0x80 ? static_cast<char16_t>(b) : static_cast<char16_t>(kCp932EscapeBase + b);
+  }
+  return name;
+}
+
+// The bytes a name stands for: escape units are their bytes, anything else
+// is UTF-8, the form new entries are created under.
+std::string NameBytes(const std::u16string& name) {
+  if (!HasEscapes(name)) return Utf16ToUtf8(name);
+  std::string bytes;
+  for (const char16_t unit : name) {
+    if (IsCp932Escape(unit)) {
+      bytes += static_cast<char>(unit - kCp932EscapeBase);
+    } else {
+      bytes += Utf16ToUtf8(std::u16string(1, unit));
+    }
+  }
+  return bytes;
+}
+
+// The names a folder's entries are listed under, one per raw name: the
+// decoded name, unless another entry decodes to it too. Then the entry that
+// a lookup of the decoded name finds keeps it (the UTF-8 one, else the one
+// in the preferred code page 932 bytes), and the others get their escaped
+// names, so that every entry is listed, and reached, under a name of its
+// own.
+std::vector<std::u16string> ListedNames(const std::vector<std::string>& raws) {
+  std::vector<std::u16string> names;
+  names.reserve(raws.size());
+  std::unordered_map<std::u16string, std::vector<std::size_t>> holders;
+  for (std::size_t i = 0; i < raws.size(); ++i) {
+    names.push_back(DecodeName(raws[i]));
+    holders[names.back()].push_back(i);
+  }
+  for (const auto& [name, indexes] : holders) {
+    if (indexes.size() < 2) continue;
+    std::string preferred;
+    if (!Utf16ToCp932(name, preferred, false)) preferred.clear();
+    const std::string utf8 = Utf16ToUtf8(name);
+    std::size_t keeper = raws.size();
+    for (const std::size_t i : indexes) {
+      if (raws[i] == utf8 && IsValidUtf8(raws[i])) keeper = i;
+    }
+    if (keeper == raws.size()) {
+      for (const std::size_t i : indexes) {
+        if (raws[i] == preferred) keeper = i;
+      }
+    }
+    for (const std::size_t i : indexes) {
+      if (i != keeper) names[i] = EscapedName(raws[i]);
+    }
+  }
+  return names;
+}
+
+// The raw names of a folder's entries, "." and ".." left out, sorted. The
+// descriptor's reading position is shared with its duplicates: it is
+// rewound first.
+bool ReadRawNames(int folder, std::vector<std::string>& raws, std::vector<unsigned char>* types = nullptr) {
+  const int copy =
+      folder == AT_FDCWD ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : fcntl(folder, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return false;
+  DIR* dir = fdopendir(copy);
+  if (dir == nullptr) {
+    close(copy);
+    return false;
+  }
+  rewinddir(dir);
+  std::vector<std::pair<std::string, unsigned char>> entries;
+  errno = 0;
+  while (dirent* entry = readdir(dir)) {
+    std::string raw = entry->d_name;
+    if (raw == "." || raw == "..") continue;
+    entries.emplace_back(std::move(raw), entry->d_type);
+  }
+  const bool complete = errno == 0;
+  closedir(dir);
+  std::sort(entries.begin(), entries.end());
+  raws.clear();
+  if (types != nullptr) types->clear();
+  for (auto& [raw, type] : entries) {
+    raws.push_back(std::move(raw));
+    if (types != nullptr) types->push_back(type);
+  }
+  return complete;
+}
+
+// The entries of one folder that a lookup can only find by their decoded
+// name (stored in code page 932 bytes other than the preferred ones, such
+// as NEC row 13 against the IBM extensions), by that name. Built once per
+// folder and kept while the folder is unchanged, so a folder full of such
+// names is not read again for every one of them.
+struct FolderIndex {
+  dev_t device = 0;
+  ino_t inode = 0;
+  struct timespec modified {};
+  std::unordered_map<std::u16string, std::string> rawByName;
+};
+
+constexpr std::size_t kIndexesPerThread = 8;
+thread_local std::vector<FolderIndex> indexes;
+
+const FolderIndex* IndexOf(int folder) {
+  struct stat st;
+  if (fstatat(folder, ".", &st, 0) != 0) return nullptr;
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    const FolderIndex& index = indexes[i];
+    if (index.device == st.st_dev && index.inode == st.st_ino && index.modified.tv_sec == st.st_mtim.tv_sec &&
+        index.modified.tv_nsec == st.st_mtim.tv_nsec) {
+      // The most recent first, the oldest dropped when full.
+      std::rotate(indexes.begin(), indexes.begin() + static_cast<std::ptrdiff_t>(i),
+                  indexes.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      return &indexes.front();
+    }
+  }
+  FolderIndex index;
+  index.device = st.st_dev;
+  index.inode = st.st_ino;
+  index.modified = st.st_mtim;
+  std::vector<std::string> raws;
+  if (!ReadRawNames(folder, raws)) return nullptr;
+  const std::vector<std::u16string> names = ListedNames(raws);
+  for (std::size_t i = 0; i < raws.size(); ++i) {
+    if (!IsValidUtf8(raws[i]) && !HasEscapes(names[i]) && names[i].find(u'\xFFFD') == std::u16string::npos) {
+      index.rawByName.emplace(names[i], raws[i]);
+    }
+  }
+  if (indexes.size() >= kIndexesPerThread) indexes.pop_back();
+  indexes.insert(indexes.begin(), std::move(index));
+  return &indexes.front();
+}
 
 bool EntryExists(int folder, const std::string& name) {
   struct stat st;
@@ -138,6 +283,10 @@ bool EntryExists(int folder, const std::string& name) {
 
 // The bytes under which an existing entry of the folder is stored, or false.
 bool FindName(int folder, const std::u16string& name, std::string& found) {
+  if (HasEscapes(name)) {
+    found = NameBytes(name);
+    return EntryExists(folder, found);
+  }
   const std::string utf8 = Utf16ToUtf8(name);
   if (name == u"." || name == u"..") {
     found = utf8;
@@ -156,29 +305,14 @@ bool FindName(int folder, const std::u16string& name, std::string& found) {
     return true;
   }
   // Only entries that are not UTF-8 are left to match, and those decode to
-  // something other than plain ASCII: an ASCII name needs no folder scan.
+  // something other than plain ASCII: an ASCII name needs no index.
   if (std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; })) return false;
-  const int copy =
-      folder == AT_FDCWD ? open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : fcntl(folder, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) return false;
-  DIR* dir = fdopendir(copy);
-  if (dir == nullptr) {
-    close(copy);
-    return false;
-  }
-  // A duplicate shares the reading position of the folder it was made from.
-  rewinddir(dir);
-  bool matched = false;
-  while (dirent* entry = readdir(dir)) {
-    const std::string raw = entry->d_name;
-    if (!IsValidUtf8(raw) && DecodeName(raw) == name) {
-      found = raw;
-      matched = true;
-      break;
-    }
-  }
-  closedir(dir);
-  return matched;
+  const FolderIndex* index = IndexOf(folder);
+  if (index == nullptr) return false;
+  const auto it = index->rawByName.find(name);
+  if (it == index->rawByName.end()) return false;
+  found = it->second;
+  return true;
 }
 
 int OpenFolderAt(int folder, const std::string& name, bool noFollow = false) {
@@ -198,13 +332,17 @@ Fd OpenFolderPath(const std::u16string& path, bool create) {
     const std::u16string name = path.substr(start, end - start);
     start = end + 1;
     if (name.empty() || name == u".") continue;
+    const bool last = path.find_first_not_of(u'/', start) == std::u16string::npos;
     std::string bytes;
-    if (!FindName(current.Get(), name, bytes)) {
+    if (create && last && name != u"..") {
+      // The folder asked for, under its own bytes, not another spelling.
+      bytes = NameBytes(name);
+      if (mkdirat(current.Get(), bytes.c_str(), 0777) != 0 && errno != EEXIST) return Fd();
+    } else if (!FindName(current.Get(), name, bytes)) {
       if (!create) return Fd();
       bytes = NameBytes(name);
       if (mkdirat(current.Get(), bytes.c_str(), 0777) != 0 && errno != EEXIST) return Fd();
     }
-    const bool last = path.find_first_not_of(u'/', start) == std::u16string::npos;
     current = Fd(OpenFolderAt(current.Get(), bytes, create && last && name != u".."));
   }
   return current;
@@ -393,29 +531,21 @@ bool ListDirectory(const std::u16string& folder, std::vector<DirectoryEntry>& en
   entries.clear();
   if (folder.empty()) return false;
   const int scoped = ScopeDescriptor(ScopeKey(folder));
-  Fd fd(scoped >= 0 ? fcntl(scoped, F_DUPFD_CLOEXEC, 0)
-                    : OpenFolderPath(StripTrailing(folder), false).Release());
-  if (fd.Get() < 0) return false;
-  DIR* dir = fdopendir(fd.Get());
-  if (dir == nullptr) return false;
-  const int dirFd = fd.Release();
-  // A duplicate shares the reading position of the scope's descriptor.
-  rewinddir(dir);
-  std::vector<std::pair<std::string, unsigned char>> names;
-  errno = 0;
-  while (dirent* entry = readdir(dir)) {
-    const std::string raw = entry->d_name;
-    if (raw == "." || raw == "..") continue;
-    names.emplace_back(raw, entry->d_type);
-  }
-  const bool complete = errno == 0;
-  std::sort(names.begin(), names.end());
-  entries.reserve(names.size());
-  for (const auto& [raw, type] : names) {
+  Fd owned;
+  if (scoped < 0) owned = OpenFolderPath(StripTrailing(folder), false);
+  const int dirFd = scoped >= 0 ? scoped : owned.Get();
+  if (dirFd < 0) return false;
+  std::vector<std::string> raws;
+  std::vector<unsigned char> types;
+  if (!ReadRawNames(dirFd, raws, &types)) return false;
+  const std::vector<std::u16string> names = ListedNames(raws);
+  entries.reserve(raws.size());
+  for (std::size_t i = 0; i < raws.size(); ++i) {
+    const std::string& raw = raws[i];
     DirectoryEntry entry;
-    entry.name = DecodeName(raw);
+    entry.name = names[i];
     struct stat st;
-    unsigned char kind = type;
+    unsigned char kind = types[i];
     // Some file systems leave the type to a separate query.
     if (kind == DT_UNKNOWN && fstatat(dirFd, raw.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       kind = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
@@ -428,9 +558,7 @@ bool ListDirectory(const std::u16string& folder, std::vector<DirectoryEntry>& en
     }
     entries.push_back(std::move(entry));
   }
-  closedir(dir);
-  if (!complete) entries.clear();
-  return complete;
+  return true;
 }
 
 bool CopyFileOverwrite(const std::u16string& source, const std::u16string& destination) {

@@ -197,6 +197,63 @@ TEST_F(FileSystemTest, FileIdsTellSecondPathsFromOtherFiles) {
   EXPECT_FALSE(GetFileId(Path("missing"), b));
 }
 
+// Folders whose names are different bytes that decode to one text: each
+// is listed under a name of its own that leads back to its own bytes, so a
+// walk reaches each once and mirrors each under its own bytes.
+struct SpellingCase {
+  const char* name;
+  std::vector<std::string> raws;
+};
+
+const SpellingCase kSpellingCases[] = {
+    {"ShiftJisAlone", {"\x8B\xC8\x83\x74\x83\x48\x83\x8B\x83\x5F"}},
+    {"Utf8AndShiftJisOfOneName",
+     {"\xE6\x9B\xB2\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80",
+      "\x8B\xC8\x83\x74\x83\x48\x83\x8B\x83\x5F"}},
+    {"NecSelectedAndIbmSpellingsOfOneCharacter", {"\xED\x40", "\xFA\x5C"}},
+    {"OneSpellingAlone", {"\xED\x40"}},
+    {"ThreeSpellingsOfOneCharacter", {"\x81\xCA", "\xEE\xF9", "\xFA\x54"}},
+};
+
+class SpellingTest : public FileSystemTest, public testing::WithParamInterface<SpellingCase> {};
+
+TEST_P(SpellingTest, EachFolderIsListedUnderANameOfItsOwn) {
+  const SpellingCase& c = GetParam();
+  fs::create_directories(root_ + "/in");
+  for (const std::string& raw : c.raws) {
+    fs::create_directories(root_ + "/in/" + raw);
+    WriteRaw("in/" + raw + "/id.txt", raw);
+  }
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(Path("in"), entries));
+  ASSERT_EQ(entries.size(), c.raws.size());
+  std::vector<std::string> reached;
+  for (const DirectoryEntry& entry : entries) {
+    // The name leads to the folder's own file, and mirrors to its bytes.
+    std::FILE* file = OpenFile(CombinePath(CombinePath(Path("in"), entry.name), u"id.txt"), "rb");
+    ASSERT_NE(file, nullptr);
+    char buffer[64] = {};
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, file);
+    std::fclose(file);
+    reached.emplace_back(buffer, n);
+    EXPECT_TRUE(CreateDirectoryPath(CombinePath(Path("out"), entry.name)));
+  }
+  std::vector<std::string> expected = c.raws;
+  std::sort(expected.begin(), expected.end());
+  std::sort(reached.begin(), reached.end());
+  EXPECT_EQ(reached, expected);
+  std::vector<std::string> mirrored;
+  for (const auto& entry : fs::directory_iterator(root_ + "/out"))
+    mirrored.push_back(entry.path().filename());
+  std::sort(mirrored.begin(), mirrored.end());
+  // One mirror each: the entry that keeps the decoded name is mirrored in
+  // UTF-8, the others under their own bytes.
+  EXPECT_EQ(mirrored.size(), c.raws.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SpellingTest, testing::ValuesIn(kSpellingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FileSystemTest, DirectoryExistsAndCurrentDirectory) {
   WriteRaw("file.txt", "x");
   EXPECT_FALSE(DirectoryExists(Path("file.txt")));
