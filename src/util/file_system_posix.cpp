@@ -12,6 +12,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -319,13 +320,92 @@ int OpenFolderAt(int folder, const std::string& name, bool noFollow = false) {
   return openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
 }
 
+// Folders opened by absolute path, kept open and shared by all threads, so
+// that a path is opened from its longest open folder instead of from the
+// root: the walk goes one level deeper at a time, and each level costs the
+// same whatever its depth. The least recently used go first. A folder
+// removed meanwhile (no links left) is dropped on sight; a lookup then
+// starts from higher up.
+class OpenFolders {
+ public:
+  // A descriptor of the caller's own for the folder, or -1.
+  int Copy(const std::u16string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = byKey_.find(key);
+    if (found == byKey_.end()) return -1;
+    const auto entry = found->second;
+    struct stat st;
+    if (fstat(entry->second, &st) != 0 || st.st_nlink == 0) {
+      close(entry->second);
+      byKey_.erase(found);
+      order_.erase(entry);
+      return -1;
+    }
+    order_.splice(order_.begin(), order_, entry);
+    return fcntl(entry->second, F_DUPFD_CLOEXEC, 0);
+  }
+
+  void Put(const std::u16string& key, int fd) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (byKey_.count(key) != 0) return;
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return;
+    order_.emplace_front(key, copy);
+    byKey_[key] = order_.begin();
+    if (order_.size() > kCapacity) {
+      close(order_.back().second);
+      byKey_.erase(order_.back().first);
+      order_.pop_back();
+    }
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 64;
+  std::mutex mutex_;
+  std::list<std::pair<std::u16string, int>> order_;
+  std::unordered_map<std::u16string, std::list<std::pair<std::u16string, int>>::iterator> byKey_;
+};
+
+OpenFolders* sharedFolders = nullptr;
+
+OpenFolders& SharedFolders() {
+  // Never destroyed: threads may still resolve paths while the process ends.
+  // A child process starts afresh: it may move to another mount namespace,
+  // where folders opened before would still resolve paths in the old one.
+  static const bool once = [] {
+    sharedFolders = new OpenFolders;
+    pthread_atfork(nullptr, nullptr, [] { sharedFolders = new OpenFolders; });
+    return true;
+  }();
+  (void)once;
+  return *sharedFolders;
+}
+
 // Opens a folder by its whole path, one component after the other, so that
-// no length limit applies. With `create`, missing folders are made on the
-// way, and the last folder must not be a symbolic link.
+// no length limit applies, starting from the longest open folder that
+// leads to it. With `create`, missing folders are made on the way, and the
+// last folder is made and opened itself (never taken from the open
+// folders), and must not be a symbolic link.
 Fd OpenFolderPath(const std::u16string& path, bool create) {
   if (path.empty()) return Fd(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const bool absolute = IsSeparator(path[0]);
   std::size_t start = 0;
-  Fd current(open(IsSeparator(path[0]) ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Fd current;
+  if (absolute) {
+    // Candidate prefixes end before a separator; the whole path counts too,
+    // unless its last folder is to be made.
+    std::size_t end = create ? path.find_last_of(u'/') : path.size();
+    while (end != std::u16string::npos && end > 0) {
+      const int fd = SharedFolders().Copy(path.substr(0, end));
+      if (fd >= 0) {
+        current = Fd(fd);
+        start = end + 1;
+        break;
+      }
+      end = path.find_last_of(u'/', end - 1);
+    }
+  }
+  if (current.Get() < 0) current = Fd(open(absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   while (current.Get() >= 0 && start < path.size()) {
     std::size_t end = path.find(u'/', start);
     if (end == std::u16string::npos) end = path.size();
@@ -344,6 +424,8 @@ Fd OpenFolderPath(const std::u16string& path, bool create) {
       if (mkdirat(current.Get(), bytes.c_str(), 0777) != 0 && errno != EEXIST) return Fd();
     }
     current = Fd(OpenFolderAt(current.Get(), bytes, create && last && name != u".."));
+    if (absolute && current.Get() >= 0 && name != u"..")
+      SharedFolders().Put(path.substr(0, end), current.Get());
   }
   return current;
 }
