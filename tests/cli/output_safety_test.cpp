@@ -345,24 +345,27 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
   }
 }
 
-// Second ways into the input: a link inside the output tree that leads into
-// it, and the input mounted a second time (in a mount namespace of the
-// child alone). The run must write nothing into the input: it is refused
-// at the start, or the linked folder fails visibly.
+// Second ways into one tree from the other: a link inside the output that
+// leads into the input, and a folder mounted a second time at "b" (in a
+// mount namespace of the child alone). The run must write nothing into the
+// input: it is refused at the start, or the linked folder fails visibly.
 struct SecondWayCase {
   const char* name;
   const char* linkInOutput;  // "out/<this>" becomes a link to "in/<this>"
-  bool bindInputAtB;         // "b" is the input mounted again
-  const char* output;        // relative to the test's folder
+  const char* mountedAtB;    // the folder mounted again at "b", or ""
+  const char* input;         // folders relative to the test's folder
+  const char* output;
   int exitCode;
 };
 
 constexpr int kNoMount = 100;
 
 const SecondWayCase kSecondWayCases[] = {
-    {"LinkInTheOutputLeadsIntoTheInput", "song2", false, "out", 1},
-    {"OutputIsTheInputMountedAgain", "", true, "b", 2},
-    {"OutputBelowTheInputMountedAgain", "", true, "b/song2", 2},
+    {"LinkInTheOutputLeadsIntoTheInput", "song2", "", "in", "out", 1},
+    {"OutputIsTheInputMountedAgain", "", "in", "in", "b", 2},
+    {"OutputBelowTheInputMountedAgain", "", "in", "in", "b/song2", 2},
+    {"InputBelowTheOutputMountedAgain", "", "out", "b/library", "out", 2},
+    {"AnotherFolderMounted", "", "other", "in", "b", 0},
 };
 
 class SecondWayTest : public OutputSafetyTest, public ::testing::WithParamInterface<SecondWayCase> {};
@@ -379,20 +382,23 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 TEST_P(SecondWayTest, TheInputIsNeverWritten) {
   const SecondWayCase& c = GetParam();
   MakeLibrary();
-  fs::create_directories(tmp.path() / "out");
-  fs::create_directories(tmp.path() / "b");
+  for (const char* folder : {"out", "b", "other"}) fs::create_directories(tmp.path() / folder);
+  fs::copy(In(), tmp.path() / "out/library", fs::copy_options::recursive);
   if (c.linkInOutput[0] != '\0') {
     fs::create_directory_symlink(In() / c.linkInOutput, tmp.path() / "out" / c.linkInOutput);
   }
-  const auto before = Snapshot(In());
-  const std::string input = In().string();
-  const std::string output = (tmp.path() / c.output).string();
+  const fs::path input = tmp.path() / c.input;
+  const std::string mounted = (tmp.path() / c.mountedAtB).string();
   const std::string mountPoint = (tmp.path() / "b").string();
+  const std::string output = (tmp.path() / c.output).string();
+  // The input as the parent sees it, without the child's mount.
+  const fs::path watched = tmp.path() / (std::string(c.input) == "b/library" ? "out/library" : c.input);
+  const auto before = Snapshot(watched);
   const pid_t pid = fork();
   if (pid == 0) {
-    if (c.bindInputAtB &&
+    if (c.mountedAtB[0] != '\0' &&
         (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-         mount(input.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)) {
+         mount(mounted.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)) {
       _exit(kNoMount);
     }
     if (std::freopen("/dev/null", "w", stdout) == nullptr ||
@@ -404,7 +410,7 @@ TEST_P(SecondWayTest, TheInputIsNeverWritten) {
   const int code = Wait(pid);
   if (code == kNoMount) GTEST_SKIP() << "no bind mounts here";
   EXPECT_EQ(code, c.exitCode);
-  EXPECT_EQ(Snapshot(In()), before);
+  EXPECT_EQ(Snapshot(watched), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, SecondWayTest, ::testing::ValuesIn(kSecondWayCases),

@@ -2,13 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 #include <string>
 
@@ -86,60 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         // The walk does not follow links to folders, so the link is no way in.
         ValidationCase{"OutputHoldingALinkToTheInput", "songs/in/deeper", "other", StartValidation::Valid}),
     [](const ::testing::TestParamInfo<ValidationCase>& info) { return std::string(info.param.name); });
-
-#ifndef _WIN32
-// A second path to a folder that no text comparison can see: a bind mount,
-// made in a mount namespace of a child process so that nothing outside the
-// test sees it. Without the right to make one, the row is skipped.
-struct BindMountCase {
-  const char* name;
-  const char* mounted;  // the folder mounted at "mnt"
-  const char* input;
-  const char* output;
-  StartValidation expected;
-};
-
-constexpr int kNoMount = 100;
-
-class BindMountTest : public ::testing::TestWithParam<BindMountCase> {
- protected:
-  ScratchFolder tmp;
-};
-
-TEST_P(BindMountTest, SecondPathsAreTheSameFolder) {
-  const BindMountCase& c = GetParam();
-  for (const char* folder : {"songs/in/deeper", "other", "mnt"}) fs::create_directories(tmp.path() / folder);
-  const std::string source = (tmp.path() / c.mounted).string();
-  const std::string target = (tmp.path() / "mnt").string();
-  const std::u16string input = tmp.Text(c.input);
-  const std::u16string output = tmp.Text(c.output);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-      _exit(kNoMount);
-    }
-    _exit(static_cast<int>(ValidateStart(input, output)));
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == kNoMount) GTEST_SKIP() << "no bind mounts here";
-  EXPECT_EQ(static_cast<StartValidation>(WEXITSTATUS(status)), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Mounts, BindMountTest,
-    ::testing::Values(BindMountCase{"OutputIsTheInputMountedElsewhere", "songs/in", "songs/in", "mnt",
-                                    StartValidation::OutputInsideInput},
-                      BindMountCase{"OutputBelowTheInputMountedElsewhere", "songs/in", "songs/in",
-                                    "mnt/deeper", StartValidation::OutputInsideInput},
-                      BindMountCase{"InputBelowTheOutputMountedElsewhere", "songs", "mnt/in", "songs",
-                                    StartValidation::InputInsideOutput},
-                      BindMountCase{"AnotherFolderMounted", "other", "songs/in", "mnt",
-                                    StartValidation::Valid}),
-    [](const ::testing::TestParamInfo<BindMountCase>& info) { return std::string(info.param.name); });
-#endif
 
 TEST(StartValidationMessageTest, EachFailureHasItsMessage) {
   EXPECT_EQ(StartValidationMessage(StartValidation::Valid), u"");
