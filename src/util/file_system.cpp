@@ -131,8 +131,8 @@ void NoteTemporaryCreated(const std::u16string& path) {
   if (!SplitLast(path, folder, name) || IdOf(name, isLock) != RunIdText() || isLock) return;
   std::lock_guard<std::mutex> lock(locksMutex);
   HeldFolder& held = heldFolders[folder];
-  if (held.lock == kNoLock) held.lock = AcquireRunLock(OwnLockPath(folder));
   held.temporaries.insert(name);
+  if (held.lock == kNoLock) held.lock = AcquireRunLock(OwnLockPath(folder));
 }
 
 void NoteTemporaryGone(const std::u16string& path) {

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -323,11 +324,22 @@ int OpenFolderAt(int folder, const std::string& name, bool noFollow = false) {
 // Folders opened by absolute path, kept open and shared by all threads, so
 // that a path is opened from its longest open folder instead of from the
 // root: the walk goes one level deeper at a time, and each level costs the
-// same whatever its depth. The least recently used go first. A folder
-// removed meanwhile (no links left) is dropped on sight; a lookup then
-// starts from higher up.
+// same whatever its depth. They are kept only while some thread holds a
+// FolderScope (a walk is on), and all closed when the last scope closes, so
+// outside a walk the process holds no more descriptors than it uses. The
+// least recently used go first. A folder removed meanwhile (no links left)
+// is dropped on sight; a lookup then starts from higher up.
+std::atomic<int> liveScopes{0};
+
 class OpenFolders {
  public:
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [key, fd] : order_) close(fd);
+    order_.clear();
+    byKey_.clear();
+  }
+
   // A descriptor of the caller's own for the folder, or -1.
   int Copy(const std::u16string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -347,11 +359,23 @@ class OpenFolders {
 
   void Put(const std::u16string& key, int fd) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (byKey_.count(key) != 0) return;
+    if (liveScopes.load() == 0 || byKey_.count(key) != 0) return;
+    // Everything that allocates comes first: a failed allocation then
+    // leaves no descriptor behind.
+    order_.emplace_front(key, -1);
+    try {
+      byKey_[key] = order_.begin();
+    } catch (...) {
+      order_.pop_front();
+      throw;
+    }
     const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return;
-    order_.emplace_front(key, copy);
-    byKey_[key] = order_.begin();
+    if (copy < 0) {
+      byKey_.erase(key);
+      order_.pop_front();
+      return;
+    }
+    order_.front().second = copy;
     if (order_.size() > kCapacity) {
       close(order_.back().second);
       byKey_.erase(order_.back().first);
@@ -586,10 +610,13 @@ FolderScope::FolderScope(const std::u16string& folder) {
   entry.fd = fd.Release();
   scopes.push_back(std::move(entry));
   opened_ = true;
+  ++liveScopes;
 }
 
 FolderScope::~FolderScope() {
-  if (!opened_ || scopes.empty()) return;
+  if (!opened_) return;
+  if (--liveScopes == 0) SharedFolders().Clear();
+  if (scopes.empty()) return;
   ScopeEntry entry = std::move(scopes.back());
   scopes.pop_back();
   if (entry.parent >= 0 && static_cast<std::size_t>(entry.parent) < scopes.size()) {
