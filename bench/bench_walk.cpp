@@ -1,8 +1,13 @@
 // The folder walk on its own (every file copied): a folder of 10,000 files
-// with Japanese names against the same with ASCII names, trees of 1,000 and
-// 2,000 levels, and what flushing each output before its rename costs.
+// with Japanese names against the same with ASCII names, 10,000 names in
+// code page 932 bytes of NEC/IBM duplicate characters against other
+// Shift_JIS names, trees of 1,000 and 2,000 levels at one and two threads
+// (with the number of openat calls, counted by strace when it is
+// installed), and what flushing each output before its rename costs.
 //
 //   bench_walk [scratch folder]   (default: the system's temporary folder)
+//   bench_walk --deep IN OUT JOBS LEVELS   (one walk of a deep tree; used
+//                                            by the above under strace)
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +23,7 @@
 #include "bms/text_file.h"
 #include "job/conversion_job.h"
 #include "job/run_log.h"
+#include "util/cp932.h"
 #include "util/unicode.h"
 
 namespace fs = std::filesystem;
@@ -46,9 +52,11 @@ void RemoveTree(const fs::path& path) {
 }
 
 // Walks `in` into a fresh `out`; returns the seconds and checks the rows.
-double Walk(const fs::path& in, const fs::path& out, OptionFlags options, std::size_t expectedRows) {
+double Walk(const fs::path& in, const fs::path& out, OptionFlags options, std::size_t expectedRows,
+            int jobs = 0) {
   RemoveTree(out);
   ConversionJob job;
+  job.jobs = jobs;
   job.settings = JobSettings{Utf8ToUtf16(in.string()), Utf8ToUtf16(out.string()), options};
   TextFile logFile;  // not opened: its lines are dropped
   TextFileLog log(logFile);
@@ -65,6 +73,66 @@ double Walk(const fs::path& in, const fs::path& out, OptionFlags options, std::s
     std::fprintf(stderr, "unexpected result: %zu rows, %zu failures\n", rows.size(), failed);
   }
   return seconds;
+}
+
+// The code page 932 bytes of a character with two spellings that are not
+// the ones its encoding chooses (NEC-selected IBM extensions against the
+// IBM extensions), so a lookup by name finds neither form directly.
+std::string NecDuplicateStem() {
+  std::string preferred;
+  const std::u16string character = u"\u7E8A\u9ED1\u9ED1";
+  if (!Utf16ToCp932(character, preferred, false)) std::abort();
+  // U+7E8A is ED40 or FA5C, U+9ED1 is EEEC or FC4B; take the other ones.
+  const std::string nec = "\xED\x40\xEE\xEC\xEE\xEC";
+  const std::string ibm = "\xFA\x5C\xFC\x4B\xFC\x4B";
+  return preferred == nec ? ibm : nec;
+}
+
+// One walk of a deep tree at a number of threads, run as its own process
+// so that strace counts its calls alone.
+int DeepWalkMain(char** argv) {
+  const int jobs = std::atoi(argv[4]);
+  const int levels = std::atoi(argv[5]);
+  const double seconds =
+      Walk(argv[2], argv[3], IncludeSubfolders | RepairBms, static_cast<std::size_t>(levels) + 1, jobs);
+  std::printf("%.3f %.3f\n", seconds, lastCpuSeconds);
+  return 0;
+}
+
+// Runs a command and returns its standard output.
+std::string Capture(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    pclose(pipe);
+  }
+  return output;
+}
+
+// The openat calls of one deep walk as strace counts them, or -1.
+long CountOpenat(const std::string& self, const fs::path& in, const fs::path& out, int jobs, int levels) {
+  if (access("/usr/bin/strace", X_OK) != 0) return -1;
+  const fs::path summary = out.string() + ".strace";
+  Capture("/usr/bin/strace -f -c -e trace=openat -o '" + summary.string() + "' '" + self + "' --deep '" +
+          in.string() + "' '" + out.string() + "' " + std::to_string(jobs) + " " + std::to_string(levels));
+  std::FILE* file = std::fopen(summary.c_str(), "r");
+  if (file == nullptr) return -1;
+  long calls = -1;
+  char line[512];
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    double percent, seconds;
+    long usecs, count;
+    char name[64];
+    if (std::sscanf(line, "%lf %lf %ld %ld %*s %63s", &percent, &seconds, &usecs, &count, name) == 5 ||
+        std::sscanf(line, "%lf %lf %ld %ld %63s", &percent, &seconds, &usecs, &count, name) == 5) {
+      if (std::string(name) == "openat") calls = count;
+    }
+  }
+  std::fclose(file);
+  fs::remove(summary);
+  return calls;
 }
 
 void FlatFolder(const fs::path& folder, const std::string& stem, int count) {
@@ -114,6 +182,7 @@ double RenameCycle(const fs::path& folder, int count, bool flush) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 6 && std::string(argv[1]) == "--deep") return DeepWalkMain(argv);
   const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
   const fs::path root = base / ("hoshibako-bench-walk-" + std::to_string(getpid()));
 
@@ -135,13 +204,44 @@ int main(int argc, char** argv) {
   std::printf("%d files, Japanese names:  %.2f s (processor %.2f s): %.2f x ASCII (processor %.2f x)\n",
               files, japanese, japaneseCpu, japanese / ascii, japaneseCpu / asciiCpu);
 
+  // Names in code page 932 bytes: the duplicates against other Japanese
+  // names, one thread, so that the lookups alone differ.
+  FlatFolder(root / "nec", NecDuplicateStem(), files);
+  FlatFolder(root / "sjis", "\x95\x88\x96\xCA\x83\x74\x83\x40", files);
+  double nec = 1e9;
+  double sjis = 1e9;
+  double necCpu = 1e9;
+  double sjisCpu = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    nec = std::min(nec, Walk(root / "nec", root / "out-nec", 0, 1, 1));
+    necCpu = std::min(necCpu, lastCpuSeconds);
+    sjis = std::min(sjis, Walk(root / "sjis", root / "out-sjis", 0, 1, 1));
+    sjisCpu = std::min(sjisCpu, lastCpuSeconds);
+  }
+  std::printf("%d files, Shift_JIS names:      %.2f s (processor %.2f s)\n", files, sjis, sjisCpu);
+  std::printf(
+      "%d files, NEC-duplicate names:  %.2f s (processor %.2f s): %.2f x Shift_JIS (processor %.2f x)\n",
+      files, nec, necCpu, nec / sjis, necCpu / sjisCpu);
+
+  const std::string self = fs::canonical("/proc/self/exe").string();
   for (const int levels : {1000, 2000}) {
     const fs::path in = root / ("deep" + std::to_string(levels));
     DeepTree(in, levels);
-    const double seconds =
-        Walk(in, root / "out-deep", IncludeSubfolders | RepairBms, static_cast<std::size_t>(levels) + 1);
-    std::printf("%d-level tree (%d scripts, deepest path %zu bytes): %.2f s (processor %.2f s)\n", levels,
-                levels, in.string().size() + 6 * static_cast<std::size_t>(levels), seconds, lastCpuSeconds);
+    for (const int jobs : {1, 2}) {
+      const double seconds = Walk(in, root / "out-deep", IncludeSubfolders | RepairBms,
+                                  static_cast<std::size_t>(levels) + 1, jobs);
+      const double cpu = lastCpuSeconds;
+      const long openat = CountOpenat(self, in, root / "out-deep-traced", jobs, levels);
+      std::printf("%d-level tree (%d scripts, deepest path %zu bytes) at -j %d: %.2f s (processor %.2f s), ",
+                  levels, levels, in.string().size() + 6 * static_cast<std::size_t>(levels), jobs, seconds,
+                  cpu);
+      if (openat >= 0) {
+        std::printf("%ld openat calls (%.1f a level)\n", openat, static_cast<double>(openat) / levels);
+      } else {
+        std::printf("openat not counted (no strace)\n");
+      }
+      RemoveTree(root / "out-deep-traced");
+    }
   }
 
   const int cycles = 2000;

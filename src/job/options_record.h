@@ -17,8 +17,12 @@ enum class OptionsRecordState { Missing, Same, Different };
 // changes what an output holds.
 std::string OptionsRecordText(OptionFlags options);
 
-// How the record in the output root compares with these options.
-OptionsRecordState CompareOptionsRecord(const std::u16string& outputFolder, OptionFlags options);
+// How the record in the output root compares with these options. A record
+// that cannot be read (not a file, or not the record's text) counts as
+// Missing; `warning`, when given, then gets a line for the user (and is
+// emptied otherwise).
+OptionsRecordState CompareOptionsRecord(const std::u16string& outputFolder, OptionFlags options,
+                                        std::u16string* warning = nullptr);
 
 // Writes the record (under a temporary name, then renamed). False on failure.
 bool WriteOptionsRecord(const std::u16string& outputFolder, OptionFlags options);

@@ -15,8 +15,35 @@ bool ResolvesInside(const std::u16string& outer, const std::u16string& inner) {
   return PathIsPrefix(realOuter, realInner);
 }
 
+// The folder above a resolved path, or empty at its root.
+std::u16string ParentFolder(const std::u16string& path) {
+  const std::size_t root = PathRootLength(path);
+  std::size_t end = path.size();
+  while (end > root && (path[end - 1] == u'/' || path[end - 1] == kPathSeparator)) --end;
+  if (end <= root) return std::u16string();
+  while (end > root && path[end - 1] != u'/' && path[end - 1] != kPathSeparator) --end;
+  while (end > root && (path[end - 1] == u'/' || path[end - 1] == kPathSeparator)) --end;
+  return end == 0 ? std::u16string() : path.substr(0, end);
+}
+
+// True when `outer` itself is met on the way from `inner` up to its root,
+// comparing the folders' identities: a second path to the same folder (a
+// bind mount, a second link, another drive letter for one share) has
+// another text but the same identity.
+bool SameFolderOnTheWayUp(const std::u16string& outer, const std::u16string& inner) {
+  FileId target;
+  if (!GetFileId(outer, target)) return false;
+  std::u16string folder = ResolvedPath(inner);
+  while (!folder.empty()) {
+    FileId id;
+    if (GetFileId(folder, id) && id == target) return true;
+    folder = ParentFolder(folder);
+  }
+  return false;
+}
+
 bool Inside(const std::u16string& outer, const std::u16string& inner) {
-  return PathIsPrefix(outer, inner) || ResolvesInside(outer, inner);
+  return PathIsPrefix(outer, inner) || ResolvesInside(outer, inner) || SameFolderOnTheWayUp(outer, inner);
 }
 
 }  // namespace

@@ -20,7 +20,9 @@ enum class StartValidation {
 // the input itself or below it, input below the output. The last two compare
 // the texts as they stand (whole components, letters without regard to case)
 // and also the resolved real paths, so that a link or a ".." component cannot
-// hide one tree inside the other: the run would otherwise write into the
+// hide one tree inside the other, and last the folders' identities (device
+// and inode, or volume and file index), so that a second path to the same
+// folder, such as a bind mount, cannot either: the run would otherwise write into the
 // folder it reads (an output inside the input), or mirror the input over its
 // own files (an input inside the output).
 StartValidation ValidateStart(const std::u16string& input, const std::u16string& output);

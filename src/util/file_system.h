@@ -62,8 +62,24 @@ long long FileModifiedTime(const std::u16string& path);
 // path cannot be resolved. Used to tell whether one folder lies in another.
 std::u16string ResolvedPath(const std::u16string& path);
 
-// Creates every missing folder of the path. True when all exist afterwards.
+// Creates every missing folder of the path. True when all exist afterwards
+// and the last of them is a folder itself, not a symbolic link (or
+// junction) to one: the output tree is written only where it really lies,
+// so a link placed inside it cannot carry the writes elsewhere.
 bool CreateDirectoryPath(const std::u16string& folder);
+
+// What tells two names of one file or folder apart from two files: the
+// device and inode on POSIX, the volume serial number and file index on
+// Windows.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// The identity of what the path names (links followed); false when it
+// cannot be asked.
+bool GetFileId(const std::u16string& path, FileId& id);
 
 // True when the path names an existing folder (a trailing separator is fine).
 bool DirectoryExists(const std::u16string& path);
@@ -99,15 +115,43 @@ class FolderScope {
 // Output is written under a temporary name in the destination folder and
 // renamed to its final name only when complete, so a killed run, a full disk
 // or a second run into the same folder never leaves a partial file under a
-// final name. Temporary names are ".hoshibako-PID-N.tmp": the writing
-// process's id and a number unique within it.
+// final name. Temporary names are ".hoshibako-R-N.tmp": R is the run's id,
+// 16 hexadecimal digits drawn once per process from the system's random
+// source, and N a number unique within the run. Runs in separate process
+// namespaces (two containers) thus never meet on a name, and creating the
+// file exclusively settles even a collision of ids.
+//
+// A run holds a lock file ".hoshibako-R.lock" in each folder where it has
+// temporaries (flock on POSIX; on Windows the open file cannot be deleted),
+// from before the first of them is created (by CreateTemporaryFile, or by
+// opening or copying to a fresh name of this run) until the last is renamed
+// by CommitFiles or removed by RemoveFile. Clean-up removes the temporaries
+// of runs whose lock file is gone or can be taken, so a live run's
+// temporaries stay, whichever namespace it runs in, and a killed run's go.
 
-// A fresh temporary file name (name only) for this process.
+// A fresh temporary file name (name only) of this run, not yet reserved:
+// CreateTemporaryFile is the safe way to get one.
 std::u16string NewTemporaryName();
 
-// True when the name has the form of a temporary name; `pid` gets the id of
-// the process that made it.
-bool IsTemporaryName(const std::u16string& name, std::uint32_t* pid = nullptr);
+// Reserves a fresh temporary in the folder by creating it empty, after
+// taking this run's lock there; `name` gets its name (without the folder).
+// False when the folder cannot hold one.
+bool CreateTemporaryFile(const std::u16string& folder, std::u16string& name);
+
+// True when the name has exactly the shape of a temporary name of some run
+// (".hoshibako-" 16 lower-case hexadecimal digits "-" a decimal number
+// ".tmp"). Meant for the output side: an input file of that name is
+// somebody's file like any other.
+bool IsOwnTemporaryName(const std::u16string& name);
+
+// The same test, kept for callers not yet moved to the new name.
+inline bool IsTemporaryName(const std::u16string& name) { return IsOwnTemporaryName(name); }
+
+// True when the name has the shape of a run's lock file.
+bool IsRunLockName(const std::u16string& name);
+
+// This run's id as it appears in its names.
+std::u16string RunId();
 
 // A completely written temporary file and the final name it is to take.
 struct PendingFile {
@@ -126,11 +170,8 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
 // The same for one file: true when it was renamed.
 bool CommitFile(const std::u16string& temporary, const std::u16string& destination);
 
-// Removes the temporary files in the folder that were left by processes
-// that no longer run; those of running processes (this one included) stay.
-// Returns how many were removed.
+// Removes the temporaries in the folder that runs no longer holding their
+// lock left behind, with those lock files; this run's own stay. Names of
+// any other shape are never touched. Returns how many temporaries were
+// removed.
 int RemoveStaleTemporaries(const std::u16string& folder);
-
-// This process's id, and whether a process with the given id runs.
-std::uint32_t CurrentProcessId();
-bool ProcessIsRunning(std::uint32_t pid);

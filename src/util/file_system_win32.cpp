@@ -9,6 +9,8 @@
 
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "util/case_map.h"
 #include "util/cp932.h"
 #include "util/file_system.h"
+#include "util/file_system_platform.h"
 
 namespace {
 
@@ -119,6 +122,7 @@ bool CopyFileOverwrite(const std::u16string& source, const std::u16string& desti
   const std::wstring from = Wide(source);
   if (!IsRegularFile(from)) return false;
   // The system copy keeps the source's attributes and last-write time.
+  file_system_detail::NoteTemporaryCreated(destination);
   return CopyFileW(from.c_str(), Wide(destination).c_str(), /*bFailIfExists=*/FALSE) != 0;
 }
 
@@ -136,6 +140,7 @@ std::FILE* OpenFile(const std::u16string& path, const char* mode) {
     if (*m != 'b' && *m != 't') wideMode += static_cast<wchar_t>(*m);
   }
   wideMode += L'b';
+  if (mode[0] != 'r') file_system_detail::NoteTemporaryCreated(path);
   std::FILE* file = _wfopen(name.c_str(), wideMode.c_str());
   if (file != nullptr &&
       GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
@@ -153,9 +158,13 @@ std::FILE* OpenFile(const NarrowPath& path, const char* mode) {
 
 bool RemoveFile(const std::u16string& path) {
   if (path.empty()) return false;
-  if (DeleteFileW(Wide(path).c_str())) return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  bool removed = DeleteFileW(Wide(path).c_str()) != 0;
+  if (!removed) {
+    const DWORD error = GetLastError();
+    removed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if (removed) file_system_detail::NoteTemporaryGone(path);
+  return removed;
 }
 
 bool RemoveFile(const NarrowPath& path) {
@@ -225,7 +234,24 @@ bool CreateDirectoryPath(const std::u16string& folder) {
     const DWORD attributes = GetFileAttributesW(prefix.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   }
-  return DirectoryExists(folder);
+  // The folder itself must not be a link or junction leading elsewhere.
+  const DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+bool GetFileId(const std::u16string& path, FileId& id) {
+  if (path.empty()) return false;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool ok = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  if (!ok) return false;
+  id.volume = information.dwVolumeSerialNumber;
+  id.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  return true;
 }
 
 bool DirectoryExists(const std::u16string& path) {
@@ -280,17 +306,55 @@ void CommitFiles(const std::vector<PendingFile>& files, std::vector<bool>& commi
   // Flushing a whole volume needs rights a user does not have: each file is
   // flushed on its own.
   committed.assign(files.size(), false);
-  for (std::size_t i = 0; i < files.size(); ++i)
+  for (std::size_t i = 0; i < files.size(); ++i) {
     committed[i] = CommitOne(files[i].temporary, files[i].destination);
+    if (committed[i]) file_system_detail::NoteTemporaryGone(files[i].temporary);
+  }
 }
 
-std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+namespace file_system_detail {
 
-bool ProcessIsRunning(std::uint32_t pid) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
-  DWORD code = 0;
-  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-  CloseHandle(process);
-  return running;
+bool FillRandom(void* data, std::size_t size) {
+  return BCryptGenRandom(nullptr, static_cast<PUCHAR>(data), static_cast<ULONG>(size),
+                         BCRYPT_USE_SYSTEM_PREFERRED_RNG) >= 0;
 }
+
+CreateOutcome CreateNewFile(const std::u16string& path) {
+  if (path.empty()) return CreateOutcome::Failed;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return CreateOutcome::Created;
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::Exists
+                                                                     : CreateOutcome::Failed;
+}
+
+// The lock is the open file itself: opened without delete sharing, it
+// cannot be removed while its run lives, and the system closes it when the
+// run ends however it ends.
+LockHandle AcquireRunLock(const std::u16string& path) {
+  if (path.empty()) return kNoLock;
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return kNoLock;
+  return reinterpret_cast<LockHandle>(handle);
+}
+
+bool ClaimStaleRunLock(const std::u16string& path, LockHandle& handle) {
+  handle = kNoLock;
+  if (path.empty()) return false;
+  if (DeleteFileW(Wide(path).c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND;
+}
+
+void ReleaseRunLock(const std::u16string& path, LockHandle handle) {
+  if (handle == kNoLock) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+  DeleteFileW(Wide(path).c_str());
+}
+
+}  // namespace file_system_detail

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -202,7 +204,8 @@ class OutputSafetyTest : public ::testing::Test {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
       if (!entry.is_regular_file()) continue;
       const std::string name = Utf16ToUtf8(PathText(entry.path().filename()));
-      if (IsTemporaryName(U16(name))) {
+      // A killed run leaves its lock files beside its temporaries.
+      if (IsOwnTemporaryName(U16(name)) || IsRunLockName(U16(name))) {
         ++temporaries;
         continue;
       }
@@ -341,5 +344,76 @@ TEST_F(OutputSafetyTest, WritesFailingPastALimitAreListedAndLeaveNothingPartial)
     EXPECT_EQ(temporaries, 0);
   }
 }
+
+// Second ways into one tree from the other: a link inside the output that
+// leads into the input, and a folder mounted a second time at "b" (in a
+// mount namespace of the child alone). The run must write nothing into the
+// input: it is refused at the start, or the linked folder fails visibly.
+struct SecondWayCase {
+  const char* name;
+  const char* linkInOutput;  // "out/<this>" becomes a link to "in/<this>"
+  const char* mountedAtB;    // the folder mounted again at "b", or ""
+  const char* input;         // folders relative to the test's folder
+  const char* output;
+  int exitCode;
+};
+
+constexpr int kNoMount = 100;
+
+const SecondWayCase kSecondWayCases[] = {
+    {"LinkInTheOutputLeadsIntoTheInput", "song2", "", "in", "out", 1},
+    {"OutputIsTheInputMountedAgain", "", "in", "in", "b", 2},
+    {"OutputBelowTheInputMountedAgain", "", "in", "in", "b/song2", 2},
+    {"InputBelowTheOutputMountedAgain", "", "out", "b/library", "out", 2},
+    {"AnotherFolderMounted", "", "other", "in", "b", 0},
+};
+
+class SecondWayTest : public OutputSafetyTest, public ::testing::WithParamInterface<SecondWayCase> {};
+
+// Every file below a folder with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+TEST_P(SecondWayTest, TheInputIsNeverWritten) {
+  const SecondWayCase& c = GetParam();
+  MakeLibrary();
+  for (const char* folder : {"out", "b", "other"}) fs::create_directories(tmp.path() / folder);
+  fs::copy(In(), tmp.path() / "out/library", fs::copy_options::recursive);
+  if (c.linkInOutput[0] != '\0') {
+    fs::create_directory_symlink(In() / c.linkInOutput, tmp.path() / "out" / c.linkInOutput);
+  }
+  const fs::path input = tmp.path() / c.input;
+  const std::string mounted = (tmp.path() / c.mountedAtB).string();
+  const std::string mountPoint = (tmp.path() / "b").string();
+  const std::string output = (tmp.path() / c.output).string();
+  // The input as the parent sees it, without the child's mount.
+  const fs::path watched = tmp.path() / (std::string(c.input) == "b/library" ? "out/library" : c.input);
+  const auto before = Snapshot(watched);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (c.mountedAtB[0] != '\0' &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount(mounted.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)) {
+      _exit(kNoMount);
+    }
+    if (std::freopen("/dev/null", "w", stdout) == nullptr ||
+        std::freopen("/dev/null", "w", stderr) == nullptr)
+      _exit(127);
+    execl(HOSHIBAKO_CLI_PATH, HOSHIBAKO_CLI_PATH, "-a", input.c_str(), output.c_str(), nullptr);
+    _exit(127);
+  }
+  const int code = Wait(pid);
+  if (code == kNoMount) GTEST_SKIP() << "no bind mounts here";
+  EXPECT_EQ(code, c.exitCode);
+  EXPECT_EQ(Snapshot(watched), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, SecondWayTest, ::testing::ValuesIn(kSecondWayCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

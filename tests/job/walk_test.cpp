@@ -752,21 +752,21 @@ const EdgeCase kEdgeCases[] = {
      {{"bad.ogg", "=from an earlier run"}, {"good.ogg", kOggMagic}},
      {}},
 #ifndef _WIN32
-    // Process 1 always runs; a child that has been waited for does not.
-    {"StaleTemporariesGoLiveOnesStay",
+    // Only names of the run-id shape are temporaries; one whose run left no
+    // lock behind goes. Names of any other shape are users' files.
+    {"StaleTemporariesGoUserFilesStay",
      0,
      [](EdgeCaseTest& t) {
        t.Write("in/a.txt", "a");
        t.Write("in/.hoshibako-7-7.tmp", "an input that looks like a temporary");
-       t.Write("out/.hoshibako-1-1.tmp", "still being written");
-       const pid_t child = fork();
-       if (child == 0) _exit(0);
-       waitpid(child, nullptr, 0);
-       t.Write("out/.hoshibako-" + std::to_string(child) + "-3.tmp", "left by a killed run");
+       t.Write("out/.hoshibako-1-1.tmp", "a user's file of the old shape");
+       t.Write("out/.hoshibako-00000000deadbeef-3.tmp", "left by a killed run");
      },
      {{"", FolderStatus::Ok, {}}},
-     {{"a.txt", "=IN"}, {".hoshibako-1-1.tmp", "=still being written"}},
-     {".hoshibako-7-7.tmp"}},
+     {{"a.txt", "=IN"},
+      {".hoshibako-7-7.tmp", "=IN"},
+      {".hoshibako-1-1.tmp", "=a user's file of the old shape"}},
+     {".hoshibako-00000000deadbeef-3.tmp"}},
 #endif
     {"NamesOutsideCodePage932",
      IncludeSubfolders | CompressSound | CompressImages,

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +141,59 @@ TEST_F(FileSystemTest, CreateDirectoryPathMakesTheWholeChain) {
   EXPECT_FALSE(CreateDirectoryPath(Path("file/sub")));
 }
 
+// Folders whose names are different bytes that decode to one text: each
+// is listed under a name of its own that leads back to its own bytes, so a
+// walk reaches each once and mirrors each under its own bytes.
+struct SpellingCase {
+  const char* name;
+  std::vector<std::string> raws;
+};
+
+const SpellingCase kSpellingCases[] = {
+    {"ShiftJisAlone", {"\x8B\xC8\x83\x74\x83\x48\x83\x8B\x83\x5F"}},
+    {"Utf8AndShiftJisOfOneName",
+     {"\xE6\x9B\xB2\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80",
+      "\x8B\xC8\x83\x74\x83\x48\x83\x8B\x83\x5F"}},
+    {"NecSelectedAndIbmSpellingsOfOneCharacter", {"\xED\x40", "\xFA\x5C"}},
+    {"ThreeSpellingsOfOneCharacter", {"\x81\xCA", "\xEE\xF9", "\xFA\x54"}},
+};
+
+class SpellingTest : public FileSystemTest, public testing::WithParamInterface<SpellingCase> {};
+
+TEST_P(SpellingTest, EachFolderIsListedUnderANameOfItsOwn) {
+  const SpellingCase& c = GetParam();
+  fs::create_directories(root_ + "/in");
+  for (const std::string& raw : c.raws) {
+    fs::create_directories(root_ + "/in/" + raw);
+    WriteRaw("in/" + raw + "/id.txt", raw);
+  }
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(Path("in"), entries));
+  ASSERT_EQ(entries.size(), c.raws.size());
+  std::vector<std::string> reached;
+  for (const DirectoryEntry& entry : entries) {
+    // The name leads to the folder's own file, and mirrors to its bytes.
+    std::FILE* file = OpenFile(CombinePath(CombinePath(Path("in"), entry.name), u"id.txt"), "rb");
+    ASSERT_NE(file, nullptr);
+    char buffer[64] = {};
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, file);
+    std::fclose(file);
+    reached.emplace_back(buffer, n);
+    EXPECT_TRUE(CreateDirectoryPath(CombinePath(Path("out"), entry.name)));
+  }
+  std::vector<std::string> expected = c.raws;
+  std::sort(expected.begin(), expected.end());
+  std::sort(reached.begin(), reached.end());
+  EXPECT_EQ(reached, expected);
+  // One mirror each: the entry that keeps the decoded name in UTF-8, the
+  // others under their own bytes.
+  const auto mirrored = std::distance(fs::directory_iterator(root_ + "/out"), fs::directory_iterator());
+  EXPECT_EQ(static_cast<std::size_t>(mirrored), c.raws.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SpellingTest, testing::ValuesIn(kSpellingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FileSystemTest, DirectoryExistsAndCurrentDirectory) {
   WriteRaw("file.txt", "x");
   EXPECT_FALSE(DirectoryExists(Path("file.txt")));
@@ -230,40 +285,104 @@ struct TemporaryNameCase {
   const char* name;
   const char* text;
   bool temporary;
-  std::uint32_t pid;
 };
 
 const TemporaryNameCase kTemporaryNameCases[] = {
-    {"Plain", ".hoshibako-1234-5.tmp", true, 1234},
-    {"NoNumber", ".hoshibako-1234-.tmp", false, 0},
-    {"NoPid", ".hoshibako--5.tmp", false, 0},
-    {"OtherSuffix", ".hoshibako-1234-5.ogg", false, 0},
-    {"WithoutDot", "hoshibako-1234-5.tmp", false, 0},
-    {"PidTooLarge", ".hoshibako-99999999999-5.tmp", false, 0},
-    {"TrailingText", ".hoshibako-1-5.tmp.tmp", false, 0},
+    {"Plain", ".hoshibako-0123456789abcdef-5.tmp", true},
+    {"OldProcessIdShape", ".hoshibako-123-1.tmp", false},
+    {"UpperCaseDigits", ".hoshibako-0123456789ABCDEF-5.tmp", false},
+    {"OtherSuffix", ".hoshibako-0123456789abcdef-5.ogg", false},
+    {"LockFile", ".hoshibako-0123456789abcdef.lock", false},
 };
 
 class TemporaryNameTest : public testing::TestWithParam<TemporaryNameCase> {};
 
 TEST_P(TemporaryNameTest, Recognised) {
   const TemporaryNameCase& c = GetParam();
-  std::uint32_t pid = 0;
-  EXPECT_EQ(IsTemporaryName(U16(c.text), &pid), c.temporary);
-  if (c.temporary) {
-    EXPECT_EQ(pid, c.pid);
-  }
+  EXPECT_EQ(IsOwnTemporaryName(U16(c.text)), c.temporary);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, testing::ValuesIn(kTemporaryNameCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TemporaryNameTest, FreshNamesAreUniqueAndRecognised) {
-  const std::u16string first = NewTemporaryName();
-  std::uint32_t pid = 0;
-  EXPECT_TRUE(IsTemporaryName(first, &pid));
-  EXPECT_EQ(pid, CurrentProcessId());
-  EXPECT_NE(NewTemporaryName(), first);
+TEST_F(FileSystemTest, TemporariesAreReservedExclusivelyUnderTheRunsLock) {
+  const std::u16string folder = U16(root_);
+  const std::string lock = ".hoshibako-" + Utf16ToUtf8(RunId()) + ".lock";
+  // The next fresh name is already taken by somebody's file: it is passed
+  // over, not reused.
+  const std::u16string peek = NewTemporaryName();
+  const std::string taken = Utf16ToUtf8(peek.substr(0, peek.rfind(u'-') + 1)) +
+                            std::to_string(std::stoull(Utf16ToUtf8(peek.substr(peek.rfind(u'-') + 1))) + 1) +
+                            ".tmp";
+  WriteRaw(taken, "somebody's");
+  std::u16string first;
+  ASSERT_TRUE(CreateTemporaryFile(folder, first));
+  EXPECT_TRUE(IsOwnTemporaryName(first));
+  EXPECT_NE(Utf16ToUtf8(first), taken);
+  EXPECT_EQ(ReadRaw(taken), "somebody's");
+  EXPECT_EQ(FileSize(CombinePath(folder, first)), 0);
+  // The run's lock is there while a temporary of the run is, and goes
+  // with the last of them.
+  std::u16string second;
+  ASSERT_TRUE(CreateTemporaryFile(folder, second));
+  EXPECT_TRUE(fs::exists(root_ + "/" + lock));
+  EXPECT_TRUE(CommitFile(CombinePath(folder, first), CombinePath(folder, u"final.txt")));
+  EXPECT_TRUE(fs::exists(root_ + "/" + lock));
+  EXPECT_TRUE(RemoveFile(CombinePath(folder, second)));
+  EXPECT_FALSE(fs::exists(root_ + "/" + lock));
 }
+
+// Each row puts names in an empty folder, optionally holds the other run's
+// lock from a descriptor of its own (as a live run in another namespace
+// would), cleans up, and lists what is left.
+struct StaleCase {
+  const char* name;
+  std::vector<std::string> files;
+  bool holdOtherLock;
+  std::vector<std::string> left;
+};
+
+constexpr char kOther[] = ".hoshibako-00000000deadbeef";
+
+const StaleCase kStaleCases[] = {
+    {"OtherRunWithoutLockFile", {std::string(kOther) + "-1.tmp"}, false, {}},
+    {"OtherRunWithUnheldLock", {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"}, false, {}},
+    {"OtherRunStillHoldingItsLock",
+     {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"},
+     true,
+     {std::string(kOther) + "-1.tmp", std::string(kOther) + ".lock"}},
+    {"UserFileOfTheOldShape", {".hoshibako-123-1.tmp"}, false, {".hoshibako-123-1.tmp"}},
+};
+
+class StaleTemporaryTest : public FileSystemTest, public testing::WithParamInterface<StaleCase> {};
+
+TEST_P(StaleTemporaryTest, OnlyUnheldTemporariesOfTheShapeGo) {
+  const StaleCase& c = GetParam();
+  for (const std::string& file : c.files) WriteRaw(file, "x");
+  // This run's own temporary always stays.
+  std::u16string own;
+  ASSERT_TRUE(CreateTemporaryFile(U16(root_), own));
+  int held = -1;
+  if (c.holdOtherLock) {
+    held = open((root_ + "/" + kOther + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+  }
+  RemoveStaleTemporaries(U16(root_));
+  if (held >= 0) close(held);
+  const std::string ownLock = ".hoshibako-" + Utf16ToUtf8(RunId()) + ".lock";
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    const std::string name = entry.path().filename().string();
+    if (name != Utf16ToUtf8(own) && name != ownLock) left.push_back(name);
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, c.left);
+  EXPECT_TRUE(RemoveFile(CombinePath(U16(root_), own)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, StaleTemporaryTest, testing::ValuesIn(kStaleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PrefixCase {
   const char* name;
