@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
   const auto idle = [&] { noticeCancel(); };
   loop.Run(handle, idle, 100);
   display.Clear();
+  for (const std::u16string& warning : job.warnings) PrintError(warning);
 
   const bool cancelled = job.cancelRequested.load();
   const bool checked = (options.settings.options & CheckReferences) != 0;

@@ -128,6 +128,11 @@ class ConversionJob::Walk {
   }
 
   void PlanFolder(FolderWork& folder, const std::vector<std::u16string>& names) {
+    if (plan_.trustOutputs) {
+      std::u16string warning;
+      folder.record = UpdateRecord::Load(folder.output, warning);
+      if (!warning.empty()) job_.warnings.push_back(std::move(warning));
+    }
     // The folder's own names, by the file system's comparison, tell whether
     // a new name is already another file's.
     std::unordered_set<std::u16string> inputNames;
@@ -161,13 +166,12 @@ class ConversionJob::Walk {
     }
     file.key = FileNameKey(file.route.outputName);
     file.destination = CombinePath(folder.output, file.route.outputName);
+    if (plan_.update) file.facts = ReadFileFacts(file.source);
     // A file kept after a failure is tried again, and reported again.
-    if (plan_.update && !(file.keptAsIs && file.fallback == Fallback::KeepFailed)) {
-      const long long sourceTime = FileModifiedTime(file.source);
-      file.skipped = sourceTime >= 0 && FileModifiedTime(file.destination) >= sourceTime;
+    if (plan_.trustOutputs && !(file.keptAsIs && file.fallback == Fallback::KeepFailed)) {
+      file.skipped = folder.record.CanSkip(file.route.outputName, name, file.facts, file.destination);
     }
     if (!file.skipped) {
-      file.temporary = CombinePath(folder.output, NewTemporaryName());
       if (!pool_->Serial()) file.size = FileSize(file.source);
       ++folder.waiting;
     }
@@ -179,6 +183,11 @@ class ConversionJob::Walk {
   // handler's temporary is removed. An allocation that fails inside a
   // handler fails that file only; the run goes on.
   bool RunFile(FileWork& file) {
+    // The temporary is reserved as the file starts, so that a cancelled
+    // file leaves none behind.
+    std::u16string name;
+    if (!CreateTemporaryFile(file.folder->output, name)) return false;
+    file.temporary = CombinePath(file.folder->output, name);
     bool handled = false;
     try {
       handled = RunHandler(file);
@@ -250,9 +259,29 @@ class ConversionJob::Walk {
     Announce(folder);
     Settlement settlement = SettleFolder(folder, Cancelled(), lastStarted);
     ApplySettlement(settlement, folder.output, job_.totals);
+    if (plan_.update && folder.kind == FolderKind::Files) RecordOutputs(folder, settlement);
     if (settlement.stopsRun) stopped_ = true;
     results_.push_back(settlement.row);
     if (settlement.logged) log_.WriteLine(FolderLogLine(settlement.row));
+  }
+
+  // Notes what the folder's outputs were made from, for the next update run:
+  // the ones written now and the ones left alone as up to date.
+  void RecordOutputs(const FolderWork& folder, const Settlement& settlement) {
+    UpdateRecord record;
+    for (const FileWork& file : folder.files) {
+      if (file.skipped) {
+        record.Record(file.route.outputName, file.name, file.facts, FileSize(file.destination));
+      }
+    }
+    // Nothing new, and nothing gone: the record on disk says it all already.
+    if (settlement.landed.empty() && record.size() == folder.record.size()) return;
+    for (const Rename* rename : settlement.landed) {
+      const FileWork& file = *rename->file;
+      const std::u16string outputName = rename->copyFirst ? file.name : file.route.outputName;
+      record.Record(outputName, file.name, file.facts, FileSize(rename->destination));
+    }
+    record.Save(folder.output);
   }
 
   // Names a file as it starts ("i/n name" within its folder), after its
@@ -310,9 +339,11 @@ bool ConversionJob::ProcessFolder(RunLog& log, const std::u16string& inputFolder
   // Outputs made under other options are not up to date whatever their
   // times; the record of those options goes before anything is written, so
   // that an interrupted run cannot leave outputs of mixed options under it.
-  const OptionsRecordState record = CompareOptionsRecord(outputFolder, settings.options);
+  std::u16string warning;
+  const OptionsRecordState record = CompareOptionsRecord(outputFolder, settings.options, &warning);
+  if (update && !warning.empty()) warnings.push_back(std::move(warning));
   if (record == OptionsRecordState::Different) RemoveOptionsRecord(outputFolder);
-  const RunPlan plan = MakeRunPlan(settings.options, jobs, update && record == OptionsRecordState::Same);
+  const RunPlan plan = MakeRunPlan(settings.options, jobs, update, record == OptionsRecordState::Same);
   Walk walk(*this, plan, log, results);
   const bool completed = walk.Run(inputFolder, outputFolder);
   if (update && completed && record != OptionsRecordState::Same) {

@@ -36,9 +36,13 @@ class ConversionJob {
   // Conversion threads; 0 means one per hardware thread. With 1 the walk
   // converts every file itself, in listing order.
   int jobs = 0;
-  // Leaves alone a file whose output exists and is at least as new as the
-  // file, provided the output root records this run's options.
+  // Leaves alone a file whose source is unchanged since the update run that
+  // wrote its output (same size and time) and whose output is still the one
+  // written, provided the output root records this run's options.
   bool update = false;
+  // What the user should hear about besides the rows (an update record that
+  // could not be read); read after the worker has ended.
+  std::vector<std::u16string> warnings;
 
   // Sets cancelRequested and wakes the run's waits, so that it is seen at
   // once. Safe from any thread but not from a signal handler: there, set

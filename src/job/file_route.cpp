@@ -1,6 +1,7 @@
 #include "job/file_route.h"
 
 #include "job/options_record.h"
+#include "job/update_record.h"
 #include "util/file_system.h"
 #include "util/path.h"
 
@@ -60,10 +61,12 @@ bool ListFolder(const std::u16string& folder, FolderListing& listing) {
   std::vector<DirectoryEntry> entries;
   if (!ListDirectory(folder, entries)) return false;
   for (DirectoryEntry& entry : entries) {
-    // Another run's unfinished output is nobody's input, and an update
-    // run's record of its options is not part of the tree.
+    // Another run's unfinished output (its temporaries and lock files, of a
+    // shape no user file has) is nobody's input, and the records update runs
+    // keep are not part of the tree. A file that merely looks like an older
+    // temporary is a file like any other.
     if (entry.name == u"." || entry.name == u".." || entry.name == kOptionsRecordName ||
-        IsTemporaryName(entry.name)) {
+        entry.name == kUpdateRecordName || IsOwnTemporaryName(entry.name) || IsRunLockName(entry.name)) {
       continue;
     }
     if (entry.isDirectory) {

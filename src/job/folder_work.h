@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "job/file_route.h"
+#include "job/update_record.h"
 
 // What becomes of a sound or image the run does not convert (its reader
 // refused it, its conversion failed, or its new name is another file's).
@@ -36,6 +37,7 @@ struct FileWork {
   bool started = false;
   bool handled = false;   // its temporary is complete
   std::u16string reason;  // why its handler failed, when it did
+  FileFacts facts;        // its source's size and time before it was read (update runs)
 };
 
 enum class FolderKind { Files, ListFailed, CreationFailed, CancelledBeforeFiles };
@@ -53,4 +55,5 @@ struct FolderWork {
   std::size_t waiting = 0;      // files not started yet
   std::size_t running = 0;
   std::uint32_t startedCount = 0;  // files started so far, for the progress
+  UpdateRecord record;             // what an earlier update run made here
 };

@@ -2,7 +2,7 @@
 
 #include "util/thread.h"
 
-RunPlan MakeRunPlan(OptionFlags options, int jobs, bool update) {
+RunPlan MakeRunPlan(OptionFlags options, int jobs, bool update, bool trustOutputs) {
   RunPlan plan;
   plan.options = options;
   plan.sound = ActiveConversion(options, FileKind::Sound);
@@ -23,5 +23,6 @@ RunPlan MakeRunPlan(OptionFlags options, int jobs, bool update) {
   plan.checkReferences = (options & CheckReferences) != 0;
   plan.threads = jobs > 0 ? jobs : HardwareThreadCount();
   plan.update = update;
+  plan.trustOutputs = update && trustOutputs;
   return plan;
 }

@@ -29,10 +29,14 @@ struct RunPlan {
   // that the charts naming it still find it.
   bool keepUnconverted = false;
   int threads = 1;
+  // An update run: every output folder records what its outputs were made
+  // from; `trustOutputs` when the outputs there were made under these
+  // options, so that an unchanged file may be left alone.
   bool update = false;
+  bool trustOutputs = false;
 
   const Conversion* ConversionOf(FileKind kind) const { return kind == FileKind::Sound ? sound : image; }
 };
 
 // `jobs` is the thread count asked for (0: one per hardware thread).
-RunPlan MakeRunPlan(OptionFlags options, int jobs, bool update);
+RunPlan MakeRunPlan(OptionFlags options, int jobs, bool update, bool trustOutputs);

@@ -127,9 +127,11 @@ void ApplySettlement(Settlement& settlement, const std::u16string& outputFolder,
   std::vector<const Rename*> published;
   for (Rename& rename : settlement.renames) {
     if (rename.copyFirst) {
-      rename.temporary = CombinePath(outputFolder, NewTemporaryName());
-      if (!CopyFileOverwrite(rename.file->source, rename.temporary)) {
-        RemoveFile(rename.temporary);
+      std::u16string name;
+      const bool reserved = CreateTemporaryFile(outputFolder, name);
+      if (reserved) rename.temporary = CombinePath(outputFolder, name);
+      if (!reserved || !CopyFileOverwrite(rename.file->source, rename.temporary)) {
+        if (reserved) RemoveFile(rename.temporary);
         if (!rename.failed) MarkFailed(row, *rename.file);
         continue;
       }
@@ -147,6 +149,7 @@ void ApplySettlement(Settlement& settlement, const std::u16string& outputFolder,
       if (!rename.failed) MarkFailed(row, file);
       continue;
     }
+    settlement.landed.push_back(&rename);
     if (rename.kept) {
       // A failed one is not counted (the counts stand), but it is there.
       if (!rename.failed) ++row.copiedCount;

@@ -32,6 +32,8 @@ struct Settlement {
   std::int64_t skipped = 0;
   std::vector<Rename> renames;
   std::vector<std::u16string> discarded;  // temporaries that are not used
+  // Filled by ApplySettlement: the renames that landed.
+  std::vector<const Rename*> landed;
 };
 
 // `cancelled` is the cancel request as it stands; `lastStarted` the walk
