@@ -104,7 +104,10 @@ class ConversionJob::Walk {
       pool_->Submit(std::move(folder));
       return false;
     }
-    if (!CreateDirectoryPath(outputFolder)) {
+    // The output root may be a link the user chose (the start checks have
+    // looked at where it leads); below it the walk never follows one.
+    const bool root = place.empty() && DirectoryExists(outputFolder);
+    if (!root && !CreateDirectoryPath(outputFolder)) {
       folder->kind = FolderKind::CreationFailed;
       pool_->Submit(std::move(folder));
       return true;
