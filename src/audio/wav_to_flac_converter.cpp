@@ -228,11 +228,12 @@ bool Encode(const WaveFormat& format, const std::uint8_t* samples, std::size_t l
 
 }  // namespace
 
-bool WavToFlacConverter::Convert(const std::u16string& source, const std::u16string& destination,
-                                 std::u16string* reason) const {
-  WaveFormat format;
-  std::unique_ptr<std::uint8_t[]> samples;
-  std::int32_t length = 0;
+namespace {
+
+// Reads the source and checks that FLAC holds it exactly. False, with the
+// reason, when it is refused.
+bool ReadForFlac(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
+                 std::int32_t& length, std::u16string* reason) {
   if (!ReadWaveFile(source, format, samples, length, WaveReadMode::Wide, reason)) return false;
   // FLAC holds integers only; a float file would need rounding, and what
   // comes out would no longer be the source.
@@ -245,6 +246,25 @@ bool WavToFlacConverter::Convert(const std::u16string& source, const std::u16str
   if (!FLAC__format_sample_rate_is_valid(format.sampleRate)) {
     return Refuse(reason, u"このサンプリング周波数のWAVはFLACにできません");
   }
+
+  return true;
+}
+
+}  // namespace
+
+bool WavToFlacConverter::Accepts(const std::u16string& source, std::u16string* reason) const {
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  return ReadForFlac(source, format, samples, length, reason);
+}
+
+bool WavToFlacConverter::Convert(const std::u16string& source, const std::u16string& destination,
+                                 std::u16string* reason) const {
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  if (!ReadForFlac(source, format, samples, length, reason)) return false;
 
   MemoryStream stream;
   if (!Encode(format, samples.get(), static_cast<std::size_t>(length), stream)) {

@@ -18,4 +18,8 @@ class WavToFlacConverter {
   // `reason` (when given) receives a short Japanese sentence saying why.
   bool Convert(const std::u16string& source, const std::u16string& destination,
                std::u16string* reason = nullptr) const;
+
+  // Whether Convert would take the source, read and checked as Convert
+  // reads it; nothing is encoded. On false `reason` says why.
+  bool Accepts(const std::u16string& source, std::u16string* reason = nullptr) const;
 };

@@ -308,16 +308,15 @@ bool WavToOggConverter::Convert(const std::u16string& source, const std::u16stri
   return written && closed;
 }
 
-bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
-                               std::u16string* reason) const {
-  WaveFormat format;
-  std::unique_ptr<std::uint8_t[]> samples;
-  std::int32_t length = 0;
+// Reads the source and checks what the encoder needs of it, everything but
+// the encoder's own set-up. False, with the reason, when it is refused.
+bool WavToOggConverter::Read(const std::u16string& source, WaveFormat& format,
+                             std::unique_ptr<std::uint8_t[]>& samples, std::int32_t& length,
+                             std::u16string* reason) const {
   if (!ReadWaveFile(source, format, samples, length, wideFormats ? WaveReadMode::Wide : WaveReadMode::Strict,
                     reason)) {
     return false;
   }
-
   // The frame arithmetic divides by the channel count and sizes slices by the
   // block alignment. A block alignment above the slice size leaves no room
   // for a single frame, so nothing could be encoded: refused, like a file
@@ -328,6 +327,28 @@ bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
     return Refuse(reason, frameSized ? u"チャンネル数が多すぎるWAVは変換できません"
                                      : WaveRefusalText(WaveRefusal::BlockAlignmentMismatch));
   }
+  return true;
+}
+
+bool WavToOggConverter::Accepts(const std::u16string& source, std::u16string* reason) const {
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  if (!Read(source, format, samples, length, reason)) return false;
+  VorbisEncoding encoding;
+  if (!encoding.Start(format.channelCount, static_cast<long>(format.sampleRate),
+                      QualityForRate(format.sampleRate), 0)) {
+    return Refuse(reason, u"このチャンネル数とサンプリング周波数はOgg Vorbisにできません");
+  }
+  return true;
+}
+
+bool WavToOggConverter::Encode(const std::u16string& source, OggPageSink& sink,
+                               std::u16string* reason) const {
+  WaveFormat format;
+  std::unique_ptr<std::uint8_t[]> samples;
+  std::int32_t length = 0;
+  if (!Read(source, format, samples, length, reason)) return false;
 
   ScopedFlushDenormals flushDenormals;
   VorbisEncoding encoding;

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "audio/wav_reader.h"
 
 // Where an encoded stream goes, one Ogg page at a time.
 class OggPageSink {
@@ -35,8 +38,17 @@ class WavToOggConverter {
   bool Convert(const std::u16string& source, const std::u16string& destination,
                std::u16string* reason = nullptr) const;
 
+  // Whether Convert would take the source: it is read and checked as Convert
+  // reads it, and the encoder's set-up for it is tried; nothing is encoded.
+  // On false `reason` (when given) says why, as Convert would.
+  bool Accepts(const std::u16string& source, std::u16string* reason = nullptr) const;
+
   // The same stream as Convert writes, handed to `sink` page by page. False
   // when the source is refused, the encoder has no set-up for it, or the
   // sink refuses a page; no page reaches the sink in the first two cases.
   bool Encode(const std::u16string& source, OggPageSink& sink, std::u16string* reason = nullptr) const;
+
+ private:
+  bool Read(const std::u16string& source, WaveFormat& format, std::unique_ptr<std::uint8_t[]>& samples,
+            std::int32_t& length, std::u16string* reason) const;
 };

@@ -134,6 +134,16 @@ bool Refuse(std::u16string* reason, std::u16string text) {
 
 }  // namespace
 
+bool BmpToPngConverter::Accepts(const std::u16string& source, std::u16string* reason) const {
+  BitmapInfo info;
+  std::vector<std::uint8_t> colorTable;
+  std::vector<std::uint8_t> pixels;
+  BitmapRefusal refusal = BitmapRefusal::None;
+  BitmapInfo declared;
+  if (ReadBitmapFile(source, info, colorTable, pixels, refusal, declared)) return true;
+  return Refuse(reason, BitmapRefusalText(refusal, declared));
+}
+
 bool BmpToPngConverter::Convert(const std::u16string& source, const std::u16string& destination,
                                 std::u16string* reason) const {
   BitmapInfo info;

@@ -13,4 +13,8 @@ class BmpToPngConverter {
   // receives a short Japanese sentence saying why.
   bool Convert(const std::u16string& source, const std::u16string& destination,
                std::u16string* reason = nullptr) const;
+
+  // Whether Convert would take the bitmap, read as Convert reads it; nothing
+  // is written. On false `reason` says why.
+  bool Accepts(const std::u16string& source, std::u16string* reason = nullptr) const;
 };

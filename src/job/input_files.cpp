@@ -3,10 +3,11 @@
 #include <memory>
 #include <string_view>
 
-#include "audio/wav_reader.h"
+#include "audio/wav_to_flac_converter.h"
+#include "audio/wav_to_ogg_converter.h"
 #include "bms/chart_references.h"
 #include "bms/reference_lookup.h"
-#include "image/bmp_reader.h"
+#include "image/bmp_to_png_converter.h"
 #include "util/case_map.h"
 #include "util/file_system.h"
 #include "util/path.h"
@@ -65,23 +66,16 @@ std::u16string InputFiles::Resolve(const std::vector<std::u16string>& place, con
   return path;
 }
 
-bool InputFiles::ReaderTakes(const RunPlan& plan, const std::u16string& path, FileKind kind) {
-  if (kind == FileKind::Image) {
-    BitmapInfo info;
-    std::vector<std::uint8_t> colorTable;
-    std::vector<std::uint8_t> pixels;
-    return ReadBitmapFile(path, info, colorTable, pixels);
+bool InputFiles::Converts(const RunPlan& plan, const std::u16string& path, const Conversion& conversion) {
+  switch (conversion.converter) {
+    case ConverterId::OggVorbis:
+      return WavToOggConverter{.wideFormats = plan.wideSound}.Accepts(path);
+    case ConverterId::Flac:
+      return WavToFlacConverter().Accepts(path);
+    case ConverterId::Png:
+      return BmpToPngConverter().Accepts(path);
   }
-  WaveFormat format;
-  std::unique_ptr<std::uint8_t[]> samples;
-  std::int32_t length = 0;
-  if (!ReadWaveFile(path, format, samples, length,
-                    plan.wideSound ? WaveReadMode::Wide : WaveReadMode::Strict)) {
-    return false;
-  }
-  // Lossless output takes integer samples of up to eight channels only.
-  const bool flac = plan.sound != nullptr && plan.sound->converter == ConverterId::Flac;
-  return !(flac && (format.formatTag == 3 || format.channelCount > 8));
+  return false;
 }
 
 bool InputFiles::KeepsName(const std::vector<std::u16string>& place, const std::u16string& value,
@@ -96,7 +90,7 @@ bool InputFiles::KeepsName(const std::vector<std::u16string>& place, const std::
   // Its new name is another file's of its folder: the walk keeps it as it is.
   const std::u16string renamed = ChangeExtension(path, std::u16string(conversion.outputExtension));
   bool keeps = FileSize(renamed) >= 0;
-  if (!keeps) keeps = !ReaderTakes(plan_, path, conversion.kind);
+  if (!keeps) keeps = !Converts(plan_, path, conversion);
   std::lock_guard<std::mutex> lock(mutex_);
   if (kept_.size() >= kMaxCachedFiles) kept_.clear();
   kept_.emplace(path, keeps);

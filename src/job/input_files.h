@@ -25,14 +25,13 @@ class InputFiles {
 
   // Whether the file a reference that `conversion` would rename names stays
   // under its own name: its new name is another file's of its folder, or its
-  // reader refuses it (what the conversion will find). A file the input does
-  // not hold is renamed as any other.
+  // converter refuses it (asked as the conversion will ask). A file the input
+  // does not hold is renamed as any other.
   bool KeepsName(const std::vector<std::u16string>& place, const std::u16string& value,
                  const Conversion& conversion);
 
-  // Whether a file of the input can be converted at all: the reader of its
-  // kind takes it.
-  static bool ReaderTakes(const RunPlan& plan, const std::u16string& path, FileKind kind);
+  // Whether the conversion's converter takes a file of the input.
+  static bool Converts(const RunPlan& plan, const std::u16string& path, const Conversion& conversion);
 
  private:
   // A folder's names by their upper-case form; exact spellings first.

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum Flags { Sound = 1, Image = 2 };
+enum Flags { Sound = 1, Image = 2, Flac = 4 };
 
 struct RewriteCase {
   const char* name;
@@ -48,6 +48,8 @@ const RewriteCase kRewriteCases[] = {
      R"({"sound_channels":{"name":"a.wav"}})"},
     {"FieldNotAtItsPlace", Sound, R"({"x":{"sound_channels":[{"name":"a.wav"}]}})",
      R"({"x":{"sound_channels":[{"name":"a.wav"}]}})"},
+    {"LosslessSound", Sound | Flac, R"({"sound_channels":[{"name":"a.wav\t"}]})",
+     R"({"sound_channels":[{"name":"a.flac\t"}]})"},
     {"TrailingBlanksStayAfterTheNewExtension", Sound, R"({"sound_channels":[{"name":"a.wav \t"}]})",
      R"({"sound_channels":[{"name":"a.ogg \t"}]})"},
     {"LayoutKept", Sound, "\xEF\xBB\xBF {\r\n\t\"sound_channels\" : [ { \"name\" :\t\"a.wav\" } ]\r\n}\r\n",
@@ -91,7 +93,8 @@ TEST_P(BmsonRewriteTest, ChangesOnlyReferenceValues) {
   const bool accepted =
       RewriteBmsonText(c.source,
                        ReferenceRenaming::For(((c.flags & Sound) ? CompressSound : OptionFlags{0}) |
-                                              ((c.flags & Image) ? CompressImages : OptionFlags{0})),
+                                              ((c.flags & Image) ? CompressImages : OptionFlags{0}) |
+                                              ((c.flags & Flac) ? EncodeFlac : OptionFlags{0})),
                        out);
   if (c.expected.empty()) {
     EXPECT_FALSE(accepted);

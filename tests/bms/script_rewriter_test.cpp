@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Options, FromJobSettingsTest, testing::ValuesIn(kFlagsC
                            return std::string(info.param.name);
                          });
 
-enum Flags { Sound = 1, Image = 2, Repair = 4 };
+enum Flags { Sound = 1, Image = 2, Repair = 4, Flac = 8 };
 
 struct RuleCase {
   const char* name;
@@ -120,6 +120,7 @@ const RuleCase kRuleCases[] = {
     {"NonPreferredCodeInLowerCaseWord", Repair, "#a\x87\x90 x", "#A\x81\xE0 x"},
     {"InvalidBytesInRebuiltValue", Sound, "#WAV01 \x81\x20\xFD.wav", "#WAV01 \x81\x20\xFD.ogg"},
     {"StrayCrStaysInUnchangedLine", Sound, "#TITLE x\r", "#TITLE x\r"},
+    {"LosslessSoundKeepsTrailingBlanks", Sound | Flac, "#WAV01 kick.wav \t", "#WAV01 kick.flac \t"},
 };
 
 class RewriteRuleTest : public ScratchFolderTest, public testing::WithParamInterface<RuleCase> {};
@@ -127,7 +128,8 @@ class RewriteRuleTest : public ScratchFolderTest, public testing::WithParamInter
 TEST_P(RewriteRuleTest, RewritesLine) {
   const RuleCase& c = GetParam();
   WriteBytes(u"in.bms", c.source + "\r\n");
-  const ScriptRewriter rewriter = Rewriter(c.flags & Sound, c.flags & Image, c.flags & Repair);
+  ScriptRewriter rewriter = Rewriter(c.flags & Sound, c.flags & Image, c.flags & Repair);
+  if (c.flags & Flac) rewriter.renaming = ReferenceRenaming::For(CompressSound | EncodeFlac);
   ASSERT_TRUE(rewriter.Rewrite(Path(u"in.bms"), Path(u"out.bms")));
   EXPECT_EQ(ReadBytes(u"out.bms"), c.expected + "\r\n");
 }

@@ -210,7 +210,7 @@ TEST_F(ChartWalkTest, CheckTellsBrokenReferencesFromOnesMissingBefore) {
 TEST_F(ChartWalkTest, RewrittenChartsNameOnlyFilesTheOutputHolds) {
   WriteBytes(In("song.bms"),
              "#WAV01 kick.wav\r\n#WAV02 deep.wav\r\n#WAV03 adpcm.wav\r\n#WAV04 x.wav\r\n"
-             "#WAV05 sub\\Snare.WAV\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.bmp \t\r\n");
+             "#WAV05 sub\\Snare.WAV\r\n#WAV06 fast.wav\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.bmp \t\r\n");
   WriteBytes(In("song.bmson"),
              "{\"info\":{\"banner_image\":\"v5.bmp \",\"preview_music\":\"\"},"
              "\"sound_channels\":[{\"name\":\"deep.wav\"},{\"name\":\"kick.wav\\t\"}]}");
@@ -220,6 +220,8 @@ TEST_F(ChartWalkTest, RewrittenChartsNameOnlyFilesTheOutputHolds) {
   const PcmFields adpcm{0x11, 1, 22050, 256, 4};
   WriteBytes(In("adpcm.wav"), Riff({Chunk("fmt ", FormatBody(adpcm)), Chunk("data", Bytes(256, 0x11))}));
   WriteBytes(In("x.wav"), TriangleWaveFile());
+  // Read, but no encoder set-up exists for its rate: refused all the same.
+  WriteBytes(In("fast.wav"), Sine(Pcm(16, 1, 1000000)));
   WriteBytes(In("x.ogg"), "another sound");
   BitmapLayout v5;
   v5.headerSize = 124;
@@ -230,11 +232,11 @@ TEST_F(ChartWalkTest, RewrittenChartsNameOnlyFilesTheOutputHolds) {
   std::vector<FolderResult> rows = Walk(IncludeSubfolders | CompressSound | CompressImages);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].errorFiles,
-            (std::vector<std::u16string>{u"adpcm.wav", u"deep.wav", u"v5.bmp", u"x.wav"}));
+            (std::vector<std::u16string>{u"adpcm.wav", u"deep.wav", u"fast.wav", u"v5.bmp", u"x.wav"}));
   EXPECT_EQ(rows[0].keptFiles, rows[0].errorFiles);
   EXPECT_EQ(ReadBytes(Out("song.bms")),
             "#WAV01 kick.ogg\r\n#WAV02 deep.wav\r\n#WAV03 adpcm.wav\r\n#WAV04 x.wav\r\n"
-            "#WAV05 sub\\Snare.ogg\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.png \t\r\n");
+            "#WAV05 sub\\Snare.ogg\r\n#WAV06 fast.wav\r\n#BMP01 v5.bmp\r\n#STAGEFILE stage.png \t\r\n");
   EXPECT_EQ(ReadBytes(Out("song.bmson")),
             "{\"info\":{\"banner_image\":\"v5.bmp \",\"preview_music\":\"\"},"
             "\"sound_channels\":[{\"name\":\"deep.wav\"},{\"name\":\"kick.ogg\\t\"}]}");
