@@ -42,8 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ChartReference& old = before[i];
     Check(after[i].jsonPath == old.jsonPath && after[i].kind == old.kind && after[i].command == old.command);
     const bool sound = IsSound(old.kind);
-    if (HasExtension(old.value, sound ? u".wav" : u".bmp")) {
-      Check(after[i].value == ChangeExtension(old.value, sound ? u".ogg" : u".png"));
+    // Trailing blanks do not hide the extension and stay behind the new one.
+    const std::size_t trimmed = TrimmedValueLength(old.value);
+    const std::u16string core = old.value.substr(0, trimmed);
+    if (HasExtension(core, sound ? u".wav" : u".bmp")) {
+      Check(after[i].value == ChangeExtension(core, sound ? u".ogg" : u".png") + old.value.substr(trimmed));
     } else {
       Check(after[i].value == old.value);
     }
