@@ -470,7 +470,7 @@ TEST_F(GuiSmokeTest, KeysNeverStartOrStopARunByAccident) {
       cancelledByEnter = static_cast<ProgressDialog&>(dialog).job.cancelRequested;
       held.Release();
     } else {
-      status = ListView(dialog.Item(ResultDialogIds::Table)).ItemText(0, 1);
+      status = ListItemText(ListView(dialog.Item(ResultDialogIds::Table)), 0, 1);
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
   });
