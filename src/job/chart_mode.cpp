@@ -5,6 +5,10 @@
 #include "util/file_system.h"
 #include "util/path.h"
 
+bool ExactImageSet::Contains(const std::u16string& path) const {
+  return paths_.count(FileNameKey(path)) != 0;
+}
+
 void ExactImageSet::ScanTree(const RunPlan& plan, const std::u16string& root, InputFiles& files) {
   std::vector<std::u16string> place;
   ScanFolder(plan, root, place, files);
@@ -23,7 +27,7 @@ void ExactImageSet::ScanFolder(const RunPlan& plan, const std::u16string& folder
       if (reference.kind != ReferenceKind::ExactImage) continue;
       const std::u16string value = reference.value.substr(0, TrimmedValueLength(reference.value));
       std::u16string path = files.Resolve(place, value);
-      if (!path.empty()) paths_.insert(std::move(path));
+      if (!path.empty()) paths_.insert(FileNameKey(path));
     }
   }
   if (!plan.subfolders) return;

@@ -19,11 +19,13 @@ class ExactImageSet {
   // images resolve to. A chart that cannot be read adds what was read of it.
   void ScanTree(const RunPlan& plan, const std::u16string& root, InputFiles& files);
 
-  bool Contains(const std::u16string& path) const { return paths_.count(path) != 0; }
+  // Compared as the file system compares names (without regard to case on
+  // Windows, where a chart may spell the path in another case).
+  bool Contains(const std::u16string& path) const;
 
  private:
   void ScanFolder(const RunPlan& plan, const std::u16string& folder, std::vector<std::u16string>& place,
                   InputFiles& files);
 
-  std::unordered_set<std::u16string> paths_;
+  std::unordered_set<std::u16string> paths_;  // by FileNameKey
 };

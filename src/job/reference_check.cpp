@@ -63,7 +63,12 @@ std::u16string FoundAbove(InputFiles& tree, const std::vector<std::u16string>& p
 struct Referenced {
   std::unordered_set<std::u16string> root;
   std::unordered_set<std::u16string> song;
-  bool Contains(const std::u16string& path) const { return root.count(path) != 0 || song.count(path) != 0; }
+  // Paths by FileNameKey: a chart may spell one in another case where the
+  // file system does not tell cases apart.
+  bool Contains(const std::u16string& path) const {
+    const std::u16string key = FileNameKey(path);
+    return root.count(key) != 0 || song.count(key) != 0;
+  }
 };
 
 // Sounds, images and videos: what a chart could name and a user could remove.
@@ -130,14 +135,14 @@ void CheckFolder(const std::u16string& inputFolder, const std::u16string& output
         for (char16_t& c : found) {
           if (c == u'/') c = kPathSeparator;
         }
-        (root ? referenced.root : referenced.song).insert(CombinePath(outputFolder, found));
+        (root ? referenced.root : referenced.song).insert(FileNameKey(CombinePath(outputFolder, found)));
         continue;
       }
       // A value that climbs out of its folder may reach another song's
       // files, which are kept to the end.
       found = FoundAbove(trees.output, outputPlace, reference);
       if (!found.empty()) {
-        referenced.root.insert(std::move(found));
+        referenced.root.insert(FileNameKey(found));
         continue;
       }
       if (!inputRead) {
