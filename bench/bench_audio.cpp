@@ -42,14 +42,6 @@ int OggencQuality(std::uint32_t sampleRate) {
   }
 }
 
-// User and system time of this process or of its ended children.
-double ProcessorSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Figures {
   double oursSeconds = 1e30;  // processor time
   double theirsSeconds = 1e30;

@@ -59,14 +59,6 @@ std::uintmax_t StreamBytes(const fs::path& path) {
   return bytes.size() - dropped;
 }
 
-// User and system time of this process or of its ended children.
-double ProcessorSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Figures {
   double oursWall = 1e30;
   double flacWall = 1e30;

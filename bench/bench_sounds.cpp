@@ -1,5 +1,7 @@
 #include "bench_sounds.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -132,4 +134,11 @@ std::uintmax_t TotalSize(const std::vector<fs::path>& files) {
 
 double Seconds(std::chrono::steady_clock::duration duration) {
   return std::chrono::duration<double>(duration).count();
+}
+
+double ProcessorSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }

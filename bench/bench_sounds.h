@@ -33,3 +33,6 @@ std::filesystem::path FindOnPath(const std::string& program);
 std::string Quoted(const std::filesystem::path& path);
 std::uintmax_t TotalSize(const std::vector<std::filesystem::path>& files);
 double Seconds(std::chrono::steady_clock::duration duration);
+// User and system time of this process (RUSAGE_SELF) or of its ended
+// children (RUSAGE_CHILDREN).
+double ProcessorSeconds(int who);
