@@ -175,7 +175,7 @@ class ConversionJob::Walk {
       file.skipped = folder.record.CanSkip(file.route.outputName, name, file.facts, file.destination);
     }
     if (!file.skipped) {
-      if (!pool_->Serial()) file.size = FileSize(file.source);
+      if (!pool_->Serial()) file.size = plan_.update ? file.facts.size : FileSize(file.source);
       ++folder.waiting;
     }
     folder.files.push_back(std::move(file));
@@ -282,7 +282,7 @@ class ConversionJob::Walk {
     for (const Rename* rename : settlement.landed) {
       const FileWork& file = *rename->file;
       const std::u16string outputName = rename->copyFirst ? file.name : file.route.outputName;
-      record.Record(outputName, file.name, file.facts, FileSize(rename->destination));
+      record.Record(outputName, file.name, file.facts, rename->writtenSize);
     }
     record.Save(folder.output);
   }

@@ -124,7 +124,7 @@ void ApplySettlement(Settlement& settlement, const std::u16string& outputFolder,
   // The kept copies are made first, so that one rename batch (one flush of
   // the disk) serves the whole folder.
   std::vector<PendingFile> pending;
-  std::vector<const Rename*> published;
+  std::vector<Rename*> published;
   for (Rename& rename : settlement.renames) {
     if (rename.copyFirst) {
       std::u16string name;
@@ -142,13 +142,14 @@ void ApplySettlement(Settlement& settlement, const std::u16string& outputFolder,
   std::vector<bool> committed;
   CommitFiles(pending, committed);
   for (std::size_t i = 0; i < pending.size(); ++i) {
-    const Rename& rename = *published[i];
+    Rename& rename = *published[i];
     const FileWork& file = *rename.file;
     if (!committed[i]) {
       RemoveFile(pending[i].temporary);
       if (!rename.failed) MarkFailed(row, file);
       continue;
     }
+    rename.writtenSize = FileSize(rename.destination);
     settlement.landed.push_back(&rename);
     if (rename.kept) {
       // A failed one is not counted (the counts stand), but it is there.
@@ -160,9 +161,9 @@ void ApplySettlement(Settlement& settlement, const std::u16string& outputFolder,
     // The totals count what the run made: a failed file's copy is not.
     if (rename.failed) continue;
     ++totals.files;
-    const long long readSize = FileSize(file.source);
-    const long long writtenSize = FileSize(pending[i].destination);
+    // An update run read the source's size as it planned the file.
+    const long long readSize = file.facts.size >= 0 ? file.facts.size : FileSize(file.source);
     if (readSize > 0) totals.bytesRead += readSize;
-    if (writtenSize > 0) totals.bytesWritten += writtenSize;
+    if (rename.writtenSize > 0) totals.bytesWritten += rename.writtenSize;
   }
 }

@@ -22,6 +22,7 @@ struct Rename {
   bool kept = false;    // counted as a copy and listed among the kept files
   bool failed = false;  // listed among the failed files all the same
   bool copyFirst = false;
+  long long writtenSize = -1;  // the published output's size, once it landed
 };
 
 struct Settlement {
